@@ -23,7 +23,7 @@ constexpr std::uint32_t kSz = 1;
 std::string dword(std::uint32_t value) { return std::string(reinterpret_cast<char*>(&value), 4); }
 
 class Faults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fault::reset(); }
     void TearDown() override { EXPECT_EQ(fault::open_handles(), 0) << "a key was left open"; }
 };
@@ -45,9 +45,8 @@ TEST_F(Faults, WriteOrderFollowsMaskBitsNotFields) {
     ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
     EXPECT_EQ(fault::set_names(),
               (std::vector<std::string>{"User Name", "Session Name", "Protocol", "Last Map",
-                                        "Tank Type", "Scenario", "Computer Players",
-                                        "MIDI Volume", "WAV Volume", "Lives", "Quick Start",
-                                        "Video Mode"}));
+                                        "Tank Type", "Scenario", "Computer Players", "MIDI Volume",
+                                        "WAV Volume", "Lives", "Quick Start", "Video Mode"}));
 
     fault::reset();
     KeyConfigSettings keys{};
@@ -66,10 +65,10 @@ TEST_F(Faults, KeyReadOrderIsFieldOrder) {
     for (const auto& call : fault::calls()) {
         if (call.op == "query") queried.push_back(call.what);
     }
-    EXPECT_EQ(queried, (std::vector<std::string>{"MoveForward", "MoveBackward", "TurnLeft",
-                                                 "TurnRight", "RotateTurretLeft",
-                                                 "RotateTurretRight", "Brakes", "Weapons", "Fire",
-                                                 "Turbo", "Repair", "Targeting"}));
+    EXPECT_EQ(queried,
+              (std::vector<std::string>{"MoveForward", "MoveBackward", "TurnLeft", "TurnRight",
+                                        "RotateTurretLeft", "RotateTurretRight", "Brakes",
+                                        "Weapons", "Fire", "Turbo", "Repair", "Targeting"}));
 }
 
 TEST_F(Faults, ReadersOpenForReadingOnly) {

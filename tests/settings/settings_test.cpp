@@ -26,16 +26,15 @@ std::string dword(std::uint32_t value) {
     return std::string(bytes, 4);
 }
 
-const char* const kGameNames[] = {"User Name", "Session Name",     "Protocol",    "Last Map",
-                                  "Tank Type", "Scenario",         "Computer Players",
-                                  "MIDI Volume", "WAV Volume",     "Lives",
-                                  "Quick Start", "Video Mode"};
-const char* const kKeyNames[] = {"MoveForward", "MoveBackward",      "TurnLeft", "TurnRight",
-                                 "RotateTurretLeft", "RotateTurretRight", "Brakes",  "Weapons",
-                                 "Fire",        "Turbo",             "Repair",   "Targeting"};
+const char* const kGameNames[] = {"User Name",  "Session Name", "Protocol",         "Last Map",
+                                  "Tank Type",  "Scenario",     "Computer Players", "MIDI Volume",
+                                  "WAV Volume", "Lives",        "Quick Start",      "Video Mode"};
+const char* const kKeyNames[] = {
+    "MoveForward", "MoveBackward", "TurnLeft", "TurnRight", "RotateTurretLeft", "RotateTurretRight",
+    "Brakes",      "Weapons",      "Fire",     "Turbo",     "Repair",           "Targeting"};
 
 class Settings : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { vantor::test::reset_store(); }
 };
 
@@ -151,7 +150,8 @@ TEST_F(Settings, MaskSelectsExactlyItsValues) {
     ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_GAME_MIDI_VOLUME | 0xFFFFF000u), 0);
     ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_GAME_LIVES), 0);
     for (const char* name : kGameNames) {
-        const bool written = std::strcmp(name, "MIDI Volume") == 0 || std::strcmp(name, "Lives") == 0;
+        const bool written =
+            std::strcmp(name, "MIDI Volume") == 0 || std::strcmp(name, "Lives") == 0;
         EXPECT_EQ(get_raw(kGame, name).has_value(), written) << name;
     }
     EXPECT_EQ(get_raw(kGame, "MIDI Volume"), dword(70));

@@ -19,8 +19,8 @@ inline bool put_raw(const char* path, const char* name, std::uint32_t type,
                     const std::string& data) {
     reg::Key* key = nullptr;
     if (reg::create_key(path, &key) != reg::kSuccess) return false;
-    const auto status = reg::set_value(key, name, type, data.data(),
-                                       static_cast<std::uint32_t>(data.size()));
+    const auto status =
+        reg::set_value(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
     reg::close_key(key);
     return status == reg::kSuccess;
 }

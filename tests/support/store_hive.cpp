@@ -26,8 +26,8 @@ void remove_folder() {
 void reset_store() {
     static const std::string hive = [] {
         const char* tmp = getenv("TMPDIR");
-        folder() = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                   "/vantor-test-XXXXXX";
+        folder() =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vantor-test-XXXXXX";
         if (mkdtemp(folder().data()) == nullptr) std::perror("mkdtemp");
         std::atexit(remove_folder);
         std::string path = folder() + "/system.reg";
