@@ -1,7 +1,8 @@
 #include "registry/hive/hive_format.h"
 
 #include <cstddef>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace vantor::hive {
 namespace {
@@ -335,6 +336,19 @@ std::optional<Hive> parse(std::string_view text) {
 
     Hive hive;
     std::vector<bool> has_section;  // per key: written by its own section
+    // Lower-case key paths with their index in hive.keys, and the lower-case
+    // names of the current section's values. A hive near the size limit can
+    // hold a million lines; searching the hive for each would take hours.
+    std::unordered_map<std::string, std::size_t> key_index;
+    std::unordered_set<std::string> value_names;
+    const auto add_key = [&](std::string_view path) {
+        const auto added = key_index.emplace(lowered(path), hive.keys.size());
+        if (added.second) {
+            hive.keys.push_back(Key{std::string(path), {}});
+            has_section.push_back(false);
+        }
+        return added.first->second;
+    };
     Key* current = nullptr;
     Value value;
     while (lines.next(&line)) {
@@ -345,23 +359,18 @@ std::optional<Hive> parse(std::string_view text) {
             // Add parents that have no section yet, then the key itself.
             for (std::size_t end = path.find('\\'); end != std::string_view::npos;
                  end = path.find('\\', end + 1)) {
-                if (hive.find(path.substr(0, end)) != nullptr) continue;
-                hive.keys.push_back(Key{std::string(path.substr(0, end)), {}});
-                has_section.push_back(false);
+                add_key(path.substr(0, end));
             }
-            current = hive.find(path);
-            if (current == nullptr) {
-                hive.keys.push_back(Key{std::string(path), {}});
-                has_section.push_back(false);
-                current = &hive.keys.back();
-            }
-            const auto index = static_cast<std::size_t>(current - hive.keys.data());
+            const std::size_t index = add_key(path);
             if (has_section[index]) return std::nullopt;
             has_section[index] = true;
+            current = &hive.keys[index];
+            // A new set: clear() would cost the buckets of the largest section yet.
+            std::unordered_set<std::string>().swap(value_names);
             continue;
         }
         if (current == nullptr || !read_value(line, &lines, &value)) return std::nullopt;
-        if (current->find(value.name) != nullptr) return std::nullopt;
+        if (!value_names.insert(lowered(value.name)).second) return std::nullopt;
         current->values.push_back(std::move(value));
     }
     return hive;
@@ -370,13 +379,19 @@ std::optional<Hive> parse(std::string_view text) {
 std::string serialize(const Hive& hive) {
     std::string out;
     out.append(kHeader).append("\n\n");
-    std::set<std::string> written;  // lower-case paths
+    // Lower-case paths: of every key (the first of a path, as find() gives),
+    // and of those written so far.
+    std::unordered_map<std::string, const Key*> by_path;
+    for (const Key& key : hive.keys) by_path.emplace(lowered(key.path), &key);
+    std::unordered_set<std::string> written;
     for (const Key& key : hive.keys) {
         // Each key on the way down, parents first, once each.
         for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
             const std::string_view path = std::string_view(key.path).substr(0, end);
-            if (written.insert(lowered(path)).second) {
-                const Key* found = hive.find(path);
+            const auto inserted = written.insert(lowered(path));
+            if (inserted.second) {
+                const auto at = by_path.find(*inserted.first);
+                const Key* found = at != by_path.end() ? at->second : nullptr;
                 write_section(found != nullptr ? std::string_view(found->path) : path, found, &out);
             }
             if (end == std::string::npos) break;
