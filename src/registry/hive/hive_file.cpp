@@ -237,6 +237,7 @@ reg::Status check_writable(const std::string& path) {
 
 reg::Status update(const std::string& path, bool create, const Edit& edit) {
     const Location at = locate(path);
+    if (at.name.empty()) return reg::kInvalidParameter;  // a folder, not a hive file
     if (create) {
         const reg::Status made = make_folders(at.folder);
         if (made != reg::kSuccess) return made;
