@@ -41,8 +41,8 @@ bool read_values(const char* path, void* record, const Value* order, std::size_t
 // writes nothing. Otherwise stores, in `order`, each value whose bit is set
 // in `mask` (every selected write is attempted), closes the key and returns
 // the first failing status, or kSuccess.
-Status write_values(const char* path, const void* record, std::uint32_t mask,
-                    const Value* order, std::size_t count) noexcept;
+Status write_values(const char* path, const void* record, std::uint32_t mask, const Value* order,
+                    std::size_t count) noexcept;
 
 template <std::size_t N>
 bool read_values(const char* path, void* record, const Value (&order)[N]) {

@@ -56,8 +56,8 @@ bool read_values(const char* path, void* record, const Value* order, std::size_t
     return true;
 }
 
-Status write_values(const char* path, const void* record, std::uint32_t mask,
-                    const Value* order, std::size_t count) noexcept {
+Status write_values(const char* path, const void* record, std::uint32_t mask, const Value* order,
+                    std::size_t count) noexcept {
     Key* key = nullptr;
     const Status created = create_key(path, &key);
     if (created != kSuccess) return created;

@@ -76,8 +76,7 @@ int32_t GetKeyConfigSettings(KeyConfigSettings* settings) {
 }
 
 int32_t SetKeyConfigSettings(const KeyConfigSettings* settings, uint32_t mask) {
-    return vantor::reg::write_values(vantor::reg::kKeyboardKeyPath, settings, mask,
-                                     kKeyWriteOrder);
+    return vantor::reg::write_values(vantor::reg::kKeyboardKeyPath, settings, mask, kKeyWriteOrder);
 }
 
 int32_t SetDefaultKeySettings(void) {

@@ -4,6 +4,7 @@
 // results; where they may differ unnoticed, kQuirks says so.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -274,7 +275,7 @@ TEST_F(RegistryConformance, EveryTypeReadsIntoFourAndTwoHundredFiftySixByteBuffe
                     continue;
                 }
                 EXPECT_EQ(read.status, kSuccess);
-                EXPECT_EQ(std::memcmp(read.buffer.data(), data.data(), stored), 0);
+                EXPECT_TRUE(std::equal(data.begin(), data.end(), read.buffer.begin()));
                 std::size_t past = stored;
                 if (type.type == kTypeSz && kQuirks.text_read_adds_nul && stored > 0 &&
                     stored < capacity) {

@@ -1,0 +1,62 @@
+// The hive file: where it is, reading it whole, and replacing it atomically.
+//
+// Readers take no lock: the hive is only ever replaced by rename(), so a
+// reader sees either the old or the new file, never a partial one. Writers
+// serialise on an flock() of "<hive>.lock" beside the hive, opened afresh by
+// each call, so threads of one process exclude each other as well as other
+// processes, and the kernel drops the lock of a process that dies. Under the
+// lock a writer reads the current hive, applies its change, writes
+// "<hive>.tmp.XXXXXX" in the same folder, fsyncs it, renames it over the hive
+// and fsyncs the folder. Such temporary files left behind by a killed writer
+// are removed by the next writer. The lock file itself stays: removing it
+// could let two writers lock two different files.
+//
+// Symbolic links: the hive may be a symbolic link for reading, but nothing
+// writes through one. Replacing it would swap the link for a regular file
+// and silently detach whatever it points at, so a write to (or a write-access
+// open of) a linked hive fails with kAccessDenied. The lock and temporary
+// files are never followed when they are links.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "registry/hive/hive_format.h"
+#include "registry/registry.h"
+
+namespace vantor::hive {
+
+// A hive file larger than this is corrupt; no more than one byte past it is
+// ever read. A change that would make the hive larger fails with kDiskFull.
+inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
+
+// $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
+// Read afresh on every call.
+std::string hive_path();
+
+// Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
+// no file; kBadDb when it is too large or does not parse in full; or the
+// read error's status.
+reg::Status load(const std::string& path, Hive* hive);
+
+// kSuccess when this process may replace the hive at `path`: it is not a
+// symbolic link, and the file (if any) and its folder (if any) are writable
+// with the effective ids. Otherwise the status of the refusal, such as
+// kAccessDenied or kWriteProtect.
+reg::Status check_writable(const std::string& path);
+
+// A change to the hive: edits `hive` and sets `changed` when it did. A
+// status other than kSuccess cancels the change.
+using Edit = std::function<reg::Status(Hive& hive, bool& changed)>;
+
+// Applies `edit` to the current hive under the writers' lock and, when it
+// changed anything, replaces the hive. With `create`, the folder (mode 0755,
+// parents too) is made when missing and a missing hive is edited as an empty
+// one, then written with mode 0644; without it, a missing hive fails with
+// kFileNotFound. A corrupt hive (kBadDb) is never edited or rewritten. A
+// replaced hive keeps its permission bits. On failure the previous hive stays
+// in place and the status comes from errno_status().
+reg::Status update(const std::string& path, bool create, const Edit& edit);
+
+}  // namespace vantor::hive

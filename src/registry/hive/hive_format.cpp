@@ -1,0 +1,388 @@
+#include "registry/hive/hive_format.h"
+
+#include <cstddef>
+#include <set>
+
+namespace vantor::hive {
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE\\";
+constexpr std::uint32_t kTypeSz = 1;
+constexpr std::uint32_t kTypeBinary = 3;
+constexpr std::uint32_t kTypeDword = 4;
+constexpr std::size_t kWrapColumn = 76;
+constexpr char kDigits[] = "0123456789abcdef";
+// Bytes a quoted string escapes, and the letter after the backslash for each.
+constexpr std::string_view kEscapedBytes = "\\\"\r\n";
+constexpr std::string_view kEscapeLetters = "\\\"rn";
+
+char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lower(c);
+    return out;
+}
+
+bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
+
+int hex_digit(char c) noexcept {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string_view trim_right(std::string_view text) noexcept {
+    while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view trim_left(std::string_view text) noexcept {
+    while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+// The text, one line at a time, without line ends (LF or CRLF).
+class Lines {
+  public:
+    explicit Lines(std::string_view text) : text_(text) {}
+
+    bool next(std::string_view* line) noexcept {
+        if (pos_ >= text_.size()) return false;
+        std::size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        *line = text_.substr(pos_, end - pos_);
+        if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
+        pos_ = end + 1;
+        return true;
+    }
+
+  private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Reads a quoted, escaped string at the start of `*in` and consumes it.
+bool read_string(std::string_view* in, std::string* out) {
+    std::string_view text = *in;
+    if (text.empty() || text.front() != '"') return false;
+    out->clear();
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            in->remove_prefix(i + 1);
+            return true;
+        }
+        if (c != '\\') {
+            out->push_back(c);
+            continue;
+        }
+        if (++i == text.size()) return false;
+        const std::size_t escape = kEscapeLetters.find(text[i]);
+        if (escape == std::string_view::npos) return false;
+        out->push_back(kEscapedBytes[escape]);
+    }
+    return false;  // no closing quote
+}
+
+// Reads 1 to 8 hex digits at the start of `*in` and consumes them.
+bool read_hex_number(std::string_view* in, std::uint32_t* out) noexcept {
+    std::size_t count = 0;
+    std::uint32_t number = 0;
+    while (count < in->size() && hex_digit((*in)[count]) >= 0) {
+        if (count == 8) return false;
+        number = number << 4 | static_cast<std::uint32_t>(hex_digit((*in)[count]));
+        ++count;
+    }
+    if (count == 0) return false;
+    in->remove_prefix(count);
+    *out = number;
+    return true;
+}
+
+bool consume(std::string_view* in, std::string_view prefix) noexcept {
+    if (in->substr(0, prefix.size()) != prefix) return false;
+    in->remove_prefix(prefix.size());
+    return true;
+}
+
+// Reads a comma-separated list of two-digit hex bytes, which may go on over
+// continuation lines ("," "\" at a line's end). `rest` is what follows "hex:"
+// or "hex(N):" on the value's own line.
+bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
+    out->clear();
+    rest = trim_right(rest);
+    if (rest.empty()) return true;  // no data
+    for (;;) {
+        if (rest.size() < 2) return false;
+        const int high = hex_digit(rest[0]);
+        const int low = hex_digit(rest[1]);
+        if (high < 0 || low < 0) return false;
+        out->push_back(static_cast<char>(high << 4 | low));
+        rest.remove_prefix(2);
+        if (rest.empty()) return true;
+        if (rest.front() != ',') return false;
+        rest.remove_prefix(1);
+        if (rest == "\\") {
+            if (!lines->next(&rest)) return false;
+            rest = trim_right(trim_left(rest));
+        }
+    }
+}
+
+// Reads one value line into `value`.
+bool read_value(std::string_view line, Lines* lines, Value* value) {
+    if (consume(&line, "@")) {
+        value->name.clear();
+    } else if (!read_string(&line, &value->name) || value->name.empty()) {
+        return false;
+    }
+    if (!consume(&line, "=")) return false;
+    if (!line.empty() && line.front() == '"') {
+        value->type = kTypeSz;
+        return read_string(&line, &value->data) && trim_right(line).empty();
+    }
+    if (consume(&line, "dword:")) {
+        std::uint32_t number = 0;
+        if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
+        value->type = kTypeDword;
+        value->data.clear();
+        for (int shift = 0; shift < 32; shift += 8) {
+            value->data.push_back(static_cast<char>(number >> shift & 0xFF));
+        }
+        return true;
+    }
+    if (consume(&line, "hex:")) {
+        value->type = kTypeBinary;
+        return read_hex_bytes(line, lines, &value->data);
+    }
+    if (consume(&line, "hex(")) {
+        if (!read_hex_number(&line, &value->type) || !consume(&line, "):")) return false;
+        return read_hex_bytes(line, lines, &value->data);
+    }
+    return false;
+}
+
+// Reads a section line's key path (without the root), or returns false.
+bool read_section(std::string_view line, std::string_view* path) noexcept {
+    line = trim_right(line);
+    if (line.size() < 2 || line.front() != '[' || line.back() != ']') return false;
+    line = line.substr(1, line.size() - 2);
+    if (line.size() < kRoot.size() || !iequals(line.substr(0, kRoot.size()), kRoot)) return false;
+    *path = line.substr(kRoot.size());
+    return valid_key_path(*path);
+}
+
+void write_string(std::string_view text, std::string* out) {
+    out->push_back('"');
+    for (const char c : text) {
+        const std::size_t escape = kEscapedBytes.find(c);
+        if (escape == std::string_view::npos) {
+            out->push_back(c);
+        } else {
+            out->push_back('\\');
+            out->push_back(kEscapeLetters[escape]);
+        }
+    }
+    out->push_back('"');
+}
+
+void write_hex_bytes(std::string_view data, std::size_t column, std::string* out) {
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        out->push_back(kDigits[byte >> 4]);
+        out->push_back(kDigits[byte & 0xF]);
+        column += 2;
+        if (i + 1 == data.size()) break;
+        out->push_back(',');
+        ++column;
+        if (column >= kWrapColumn) {
+            out->append("\\\n  ");
+            column = 2;
+        }
+    }
+}
+
+void write_value(const Value& value, std::string* out) {
+    const std::size_t line_start = out->size();
+    if (value.name.empty()) {
+        out->push_back('@');
+    } else {
+        write_string(value.name, out);
+    }
+    out->push_back('=');
+    if (value.type == kTypeSz && value.data.find('\0') == std::string::npos) {
+        write_string(value.data, out);
+    } else if (value.type == kTypeDword && value.data.size() == 4) {
+        std::uint32_t number = 0;
+        for (int i = 3; i >= 0; --i) {
+            number =
+                number << 8 | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
+        }
+        out->append("dword:");
+        for (int shift = 28; shift >= 0; shift -= 4) out->push_back(kDigits[number >> shift & 0xF]);
+    } else {
+        if (value.type == kTypeBinary) {
+            out->append("hex:");
+        } else {
+            std::string type;
+            std::uint32_t number = value.type;
+            do {
+                type.insert(type.begin(), kDigits[number & 0xF]);
+                number >>= 4;
+            } while (number != 0);
+            out->append("hex(").append(type).append("):");
+        }
+        write_hex_bytes(value.data, out->size() - line_start, out);
+    }
+    out->push_back('\n');
+}
+
+void write_section(std::string_view path, const Key* key, std::string* out) {
+    out->push_back('[');
+    out->append(kRoot).append(path);
+    out->append("]\n");
+    if (key != nullptr) {
+        for (const Value& value : key->values) write_value(value, out);
+    }
+    out->push_back('\n');
+}
+
+}  // namespace
+
+bool iequals(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+bool valid_key_path(std::string_view path) noexcept {
+    if (path.empty() || path.front() == '\\' || path.back() == '\\') return false;
+    char previous = '\0';
+    for (const char c : path) {
+        if (c == '\0' || c == '\r' || c == '\n') return false;
+        if (c == '\\' && previous == '\\') return false;
+        previous = c;
+    }
+    return true;
+}
+
+Value* Key::find(std::string_view name) noexcept {
+    for (Value& value : values) {
+        if (iequals(value.name, name)) return &value;
+    }
+    return nullptr;
+}
+
+const Value* Key::find(std::string_view name) const noexcept {
+    return const_cast<Key*>(this)->find(name);
+}
+
+bool Key::set(std::string_view name, std::uint32_t type, std::string_view data) {
+    if (Value* value = find(name)) {
+        if (value->type == type && value->data == data) return false;
+        value->type = type;
+        value->data.assign(data);
+        return true;
+    }
+    values.push_back(Value{std::string(name), type, std::string(data)});
+    return true;
+}
+
+Key* Hive::find(std::string_view path) noexcept {
+    for (Key& key : keys) {
+        if (iequals(key.path, path)) return &key;
+    }
+    return nullptr;
+}
+
+const Key* Hive::find(std::string_view path) const noexcept {
+    return const_cast<Hive*>(this)->find(path);
+}
+
+Key& Hive::ensure(std::string_view path, bool* added) {
+    if (added != nullptr) *added = false;
+    // Walk down the path; a new key takes its parent's stored case.
+    std::string parent;
+    std::size_t start = 0;
+    Key* key = nullptr;
+    for (;;) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        key = find(path.substr(0, end));
+        if (key == nullptr) {
+            std::string name = parent.empty() ? std::string() : parent + '\\';
+            name.append(path.substr(start, end - start));
+            keys.push_back(Key{std::move(name), {}});
+            key = &keys.back();
+            if (added != nullptr) *added = true;
+        }
+        if (end == path.size()) return *key;
+        parent = key->path;
+        start = end + 1;
+    }
+}
+
+std::optional<Hive> parse(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
+    Lines lines(text);
+    std::string_view line;
+    if (!lines.next(&line) || trim_right(line) != kHeader) return std::nullopt;
+
+    Hive hive;
+    std::vector<bool> has_section;  // per key: written by its own section
+    Key* current = nullptr;
+    Value value;
+    while (lines.next(&line)) {
+        if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
+        std::string_view path;
+        if (line.front() == '[') {
+            if (!read_section(line, &path)) return std::nullopt;
+            // Add parents that have no section yet, then the key itself.
+            for (std::size_t end = path.find('\\'); end != std::string_view::npos;
+                 end = path.find('\\', end + 1)) {
+                if (hive.find(path.substr(0, end)) != nullptr) continue;
+                hive.keys.push_back(Key{std::string(path.substr(0, end)), {}});
+                has_section.push_back(false);
+            }
+            current = hive.find(path);
+            if (current == nullptr) {
+                hive.keys.push_back(Key{std::string(path), {}});
+                has_section.push_back(false);
+                current = &hive.keys.back();
+            }
+            const auto index = static_cast<std::size_t>(current - hive.keys.data());
+            if (has_section[index]) return std::nullopt;
+            has_section[index] = true;
+            continue;
+        }
+        if (current == nullptr || !read_value(line, &lines, &value)) return std::nullopt;
+        if (current->find(value.name) != nullptr) return std::nullopt;
+        current->values.push_back(std::move(value));
+    }
+    return hive;
+}
+
+std::string serialize(const Hive& hive) {
+    std::string out;
+    out.append(kHeader).append("\n\n");
+    std::set<std::string> written;  // lower-case paths
+    for (const Key& key : hive.keys) {
+        // Each key on the way down, parents first, once each.
+        for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
+            const std::string_view path = std::string_view(key.path).substr(0, end);
+            if (written.insert(lowered(path)).second) {
+                const Key* found = hive.find(path);
+                write_section(found != nullptr ? std::string_view(found->path) : path, found, &out);
+            }
+            if (end == std::string::npos) break;
+        }
+    }
+    return out;
+}
+
+}  // namespace vantor::hive

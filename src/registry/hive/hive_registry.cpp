@@ -1,0 +1,150 @@
+// The registry interface on the file-backed hive (see hive_file.h for how the
+// file is read and replaced, hive_format.h for its text form).
+//
+// A key handle remembers only the key's path, in its stored case, and whether
+// it may write: every operation reads the hive afresh, so a handle sees the
+// changes of other handles and processes, and a key deleted by hand since it
+// was opened is reported as missing by queries and as deleted by writes.
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "registry/hive/hive_file.h"
+#include "registry/hive/hive_format.h"
+#include "registry/registry.h"
+
+struct vantor::reg::Key {
+    std::string path;  // below HKEY_LOCAL_MACHINE, in the case stored in the hive
+    bool writable;     // opened with Access::kAll or created
+};
+
+namespace vantor::reg {
+namespace {
+
+constexpr Status kKeyDeleted = 1018;  // ERROR_KEY_DELETED
+
+// The key path without one trailing backslash, or false when the hive
+// cannot hold such a key (null, empty, an empty component, CR or LF).
+bool key_path(const char* path, std::string* out) {
+    if (path == nullptr) return false;
+    std::string_view wanted = path;
+    if (!wanted.empty() && wanted.back() == '\\') wanted.remove_suffix(1);
+    if (!hive::valid_key_path(wanted)) return false;
+    out->assign(wanted);
+    return true;
+}
+
+// A null value name, like an empty one, names the key's default value.
+std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
+
+// Runs `body`, turning anything it throws into a status.
+template <typename Body>
+Status guarded(Status fallback, const Body& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return kNotEnoughMemory;
+    } catch (...) {
+        return fallback;
+    }
+}
+
+}  // namespace
+
+Status open_key(const char* path, Access access, Key** key) noexcept {
+    if (key == nullptr) return kInvalidParameter;
+    *key = nullptr;
+    return guarded(kReadFault, [&]() -> Status {
+        std::string wanted;
+        if (!key_path(path, &wanted)) return kInvalidParameter;
+        const std::string file = hive::hive_path();
+        hive::Hive hive;
+        const Status loaded = hive::load(file, &hive);
+        if (loaded != kSuccess) return loaded;
+        const hive::Key* found = hive.find(wanted);
+        if (found == nullptr) return kFileNotFound;
+        // A write-access handle is refused up front, as the registry refuses
+        // KEY_ALL_ACCESS to a caller who may not write the key.
+        const bool writable = access == Access::kAll;
+        if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
+        *key = new Key{found->path, writable};
+        return kSuccess;
+    });
+}
+
+Status create_key(const char* path, Key** key) noexcept {
+    if (key == nullptr) return kInvalidParameter;
+    *key = nullptr;
+    return guarded(kWriteFault, [&]() -> Status {
+        std::string wanted;
+        if (!key_path(path, &wanted)) return kInvalidParameter;
+        const std::string file = hive::hive_path();
+
+        // The usual case, an existing key, needs no lock and no write.
+        hive::Hive hive;
+        const Status loaded = hive::load(file, &hive);
+        if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
+        if (const hive::Key* found = loaded == kSuccess ? hive.find(wanted) : nullptr) {
+            if (hive::check_writable(file) != kSuccess) return kAccessDenied;
+            *key = new Key{found->path, true};
+            return kSuccess;
+        }
+
+        std::string stored;
+        const Status updated = hive::update(file, true, [&](hive::Hive& current, bool& changed) {
+            stored = current.ensure(wanted, &changed).path;
+            return kSuccess;
+        });
+        if (updated != kSuccess) return updated;
+        *key = new Key{stored, true};
+        return kSuccess;
+    });
+}
+
+Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
+    if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
+    return guarded(kReadFault, [&]() -> Status {
+        hive::Hive hive;
+        const Status loaded = hive::load(hive::hive_path(), &hive);
+        if (loaded != kSuccess) return loaded;
+        const hive::Key* found = hive.find(key->path);
+        if (found == nullptr) return kFileNotFound;
+        const hive::Value* value = found->find(value_name(name));
+        if (value == nullptr) return kFileNotFound;
+        // The hive's size limit keeps every value well below 4 GiB.
+        const auto needed = static_cast<std::uint32_t>(value->data.size());
+        if (data != nullptr) {
+            if (needed > *size) {
+                *size = needed;
+                return kMoreData;
+            }
+            std::memcpy(data, value->data.data(), needed);
+        }
+        if (size != nullptr) *size = needed;
+        return kSuccess;
+    });
+}
+
+Status set_value(Key* key, const char* name, std::uint32_t type, const void* data,
+                 std::uint32_t size) noexcept {
+    if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
+    if (!key->writable) return kAccessDenied;
+    if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
+    return guarded(kWriteFault, [&]() -> Status {
+        const std::string_view bytes(static_cast<const char*>(data), size);
+        const Status updated =
+            hive::update(hive::hive_path(), false, [&](hive::Hive& hive, bool& changed) {
+                hive::Key* found = hive.find(key->path);
+                if (found == nullptr) return kKeyDeleted;
+                changed = found->set(value_name(name), type, bytes);
+                return kSuccess;
+            });
+        // A missing hive (or folder) means the key went away since it was opened.
+        return updated == kFileNotFound ? kKeyDeleted : updated;
+    });
+}
+
+void close_key(Key* key) noexcept { delete key; }
+
+}  // namespace vantor::reg

@@ -1,0 +1,20 @@
+# Checks that LIBRARY exports exactly the eight functions of the public header.
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(found "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^[0-9a-fA-F]* *[A-Za-z] +([^ @]+)")
+    list(APPEND found ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(SORT found)
+set(expected CreateRegKeys GetGameConfigSettings GetKeyConfigSettings SetAllDefaults
+  SetDefaultGameSettings SetDefaultKeySettings SetGameConfigSettings SetKeyConfigSettings)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "exported symbols differ:\n  found:    ${found}\n  expected: ${expected}")
+endif()
+message(STATUS "exports: ${found}")

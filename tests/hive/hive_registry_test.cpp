@@ -1,0 +1,429 @@
+// The registry functions on real hive files, each test in a fresh folder
+// named by VANTOR_REGISTRY.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "registry/hive/errno_status.h"
+#include "registry/hive/hive_file.h"
+#include "registry/registry.h"
+
+namespace vantor::reg {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kGame = "Software\\QUORIX\\Game";
+
+std::string slurp(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+void spit(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+mode_t mode_of(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+ino_t inode_of(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Files in the hive's folder other than the hive and its lock.
+std::vector<std::string> leftovers(const std::string& hive) {
+    std::vector<std::string> names;
+    const fs::path folder = fs::path(hive).parent_path();
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename();
+        if (name != "system.reg" && name != "system.reg.lock") names.push_back(name);
+    }
+    return names;
+}
+
+Status put(const char* path, const char* name, std::uint32_t type, const std::string& data) {
+    Key* key = nullptr;
+    Status status = create_key(path, &key);
+    if (status != kSuccess) return status;
+    status = set_value(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+    close_key(key);
+    return status;
+}
+
+Status get(Key* key, const char* name, std::string* out) {
+    std::uint32_t size = 0;
+    Status status = query_value(key, name, nullptr, &size);
+    if (status != kSuccess) return status;
+    out->assign(size, '\0');
+    status = query_value(key, name, out->data(), &size);
+    out->resize(size);
+    return status;
+}
+
+Status open_status(const char* path, Access access) {
+    Key* key = nullptr;
+    const Status status = open_key(path, access, &key);
+    close_key(key);
+    return status;
+}
+
+Status create_status(const char* path) {
+    Key* key = nullptr;
+    const Status status = create_key(path, &key);
+    close_key(key);
+    return status;
+}
+
+class HiveRegistry : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "vantor-hive-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        hive_ = root_ + "/etc/vantor/system.reg";
+        ::setenv("VANTOR_REGISTRY", hive_.c_str(), 1);
+    }
+
+    void TearDown() override {
+        ::unsetenv("VANTOR_REGISTRY");
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    std::string root_;
+    std::string hive_;
+};
+
+TEST_F(HiveRegistry, OpenCreatesNothingAndCreateMakesFoldersFileAndKeys) {
+    EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
+    EXPECT_EQ(open_status(kGame, Access::kAll), kFileNotFound);
+    EXPECT_FALSE(fs::exists(root_ + "/etc"));
+
+    const mode_t old_umask = ::umask(077);
+    const Status created = create_status("Software\\QUORIX\\Game\\");
+    ::umask(old_umask);
+    ASSERT_EQ(created, kSuccess);
+    EXPECT_EQ(mode_of(root_ + "/etc"), 0755U);
+    EXPECT_EQ(mode_of(root_ + "/etc/vantor"), 0755U);
+    EXPECT_EQ(mode_of(hive_), 0644U);
+    EXPECT_EQ(slurp(hive_),
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\QUORIX]\n\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\n");
+    EXPECT_EQ(open_status("Software\\QUORIX", Access::kRead), kSuccess);
+    EXPECT_EQ(open_status(nullptr, Access::kRead), kInvalidParameter);
+    EXPECT_EQ(open_status("Software\\\\QUORIX", Access::kRead), kInvalidParameter);
+    EXPECT_EQ(create_status(""), kInvalidParameter);
+}
+
+TEST_F(HiveRegistry, NamesMatchInAnyCaseAndKeepTheirStoredCase) {
+    ASSERT_EQ(put(kGame, "User Name", 1, "Ace"), kSuccess);
+    Key* key = nullptr;
+    ASSERT_EQ(open_key("SOFTWARE\\quorix\\GAME\\", Access::kAll, &key), kSuccess);
+    EXPECT_EQ(set_value(key, "USER NAME", 1, "Bob", 3), kSuccess);
+    EXPECT_EQ(set_value(key, nullptr, 1, "default", 7), kSuccess);
+    std::string text;
+    EXPECT_EQ(get(key, "user name", &text), kSuccess);
+    EXPECT_EQ(text, "Bob");
+    EXPECT_EQ(get(key, "", &text), kSuccess);
+    EXPECT_EQ(text, "default");
+    close_key(key);
+    ASSERT_EQ(create_status("software\\QUORIX\\game\\Sub"), kSuccess);
+    EXPECT_EQ(
+        slurp(hive_),
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\QUORIX]\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"User Name\"=\"Bob\"\n@=\"default\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game\\Sub]\n\n");
+}
+
+TEST_F(HiveRegistry, QueryReturnsTheStoredBytesExactly) {
+    const std::string with_nul("a\0b", 3);
+    ASSERT_EQ(put(kGame, "Text", 1, "hello"), kSuccess);
+    ASSERT_EQ(put(kGame, "Nul", 1, with_nul), kSuccess);
+    Key* key = nullptr;
+    ASSERT_EQ(open_key(kGame, Access::kRead, &key), kSuccess);
+
+    char buffer[8];
+    std::memset(buffer, '#', sizeof buffer);
+    std::uint32_t size = sizeof buffer;
+    EXPECT_EQ(query_value(key, "Text", buffer, &size), kSuccess);
+    EXPECT_EQ(size, 5U);
+    EXPECT_EQ(std::string(buffer, 8), "hello###");  // no NUL added
+
+    std::memset(buffer, '#', sizeof buffer);
+    size = 4;
+    EXPECT_EQ(query_value(key, "Text", buffer, &size), kMoreData);
+    EXPECT_EQ(size, 5U);
+    EXPECT_EQ(std::string(buffer, 8), "########");
+
+    std::string data;
+    EXPECT_EQ(get(key, "Nul", &data), kSuccess);
+    EXPECT_EQ(data, with_nul);
+    EXPECT_EQ(get(key, "Missing", &data), kFileNotFound);
+    EXPECT_EQ(set_value(key, "Text", 1, "x", 1), kAccessDenied);  // a read-only handle
+    close_key(key);
+}
+
+TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForQueriesAndDeletedForWrites) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    Key* writer = nullptr;
+    Key* reader = nullptr;
+    ASSERT_EQ(create_key(kGame, &writer), kSuccess);
+    ASSERT_EQ(open_key(kGame, Access::kRead, &reader), kSuccess);
+    const std::string without_game = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX]\n";
+    spit(hive_, without_game);
+    std::string data;
+    EXPECT_EQ(get(reader, "a", &data), kFileNotFound);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
+    EXPECT_EQ(slurp(hive_), without_game);
+
+    fs::remove(hive_);
+    EXPECT_EQ(get(reader, "a", &data), kFileNotFound);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
+    EXPECT_FALSE(fs::exists(hive_));
+    close_key(writer);
+    close_key(reader);
+}
+
+TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    Key* writer = nullptr;
+    Key* reader = nullptr;
+    ASSERT_EQ(create_key(kGame, &writer), kSuccess);
+    ASSERT_EQ(open_key(kGame, Access::kRead, &reader), kSuccess);
+    const std::string corrupt = slurp(hive_) + "\"b\"=\"no closing quote\n";
+    spit(hive_, corrupt);
+
+    std::string data;
+    EXPECT_EQ(open_status(kGame, Access::kRead), kBadDb);
+    EXPECT_EQ(open_status(kGame, Access::kAll), kBadDb);
+    EXPECT_EQ(create_status(kGame), kBadDb);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
+    EXPECT_EQ(get(reader, "a", &data), kBadDb);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kBadDb);
+    EXPECT_EQ(slurp(hive_), corrupt);
+    EXPECT_TRUE(leftovers(hive_).empty());
+    close_key(writer);
+    close_key(reader);
+}
+
+TEST_F(HiveRegistry, HiveOverSixteenMebibytesIsCorrupt) {
+    ASSERT_EQ(create_status(kGame), kSuccess);
+    std::string text = slurp(hive_) + ";";
+    text.resize(hive::kMaxHiveSize - 1, 'x');
+    spit(hive_, text + "\n");
+    EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
+    spit(hive_, text + "x\n");
+    EXPECT_EQ(open_status(kGame, Access::kRead), kBadDb);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
+    EXPECT_EQ(fs::file_size(hive_), hive::kMaxHiveSize + 1);
+}
+
+TEST_F(HiveRegistry, WritesReplaceTheHiveKeepingItsModeAndSkipNoChanges) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    ASSERT_EQ(::chmod(hive_.c_str(), 0600), 0);
+    const ino_t before = inode_of(hive_);
+    ASSERT_EQ(put(kGame, "a", 1, "2"), kSuccess);
+    EXPECT_NE(inode_of(hive_), before);  // a new file renamed into place
+    EXPECT_EQ(mode_of(hive_), 0600U);
+    EXPECT_TRUE(leftovers(hive_).empty());
+
+    const ino_t replaced = inode_of(hive_);
+    ASSERT_EQ(put(kGame, "A", 1, "2"), kSuccess);  // same type and bytes
+    EXPECT_EQ(inode_of(hive_), replaced);
+}
+
+TEST_F(HiveRegistry, StaleTempFilesAreIgnoredByReadersAndRemovedByWriters) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    const std::string folder = fs::path(hive_).parent_path();
+    spit(folder + "/system.reg.tmp.AbC123", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Other]\n");
+    spit(folder + "/system.reg.tmp.notmine", "kept");
+    spit(folder + "/other.reg.tmp.AbC123", "kept");
+    Key* key = nullptr;
+    ASSERT_EQ(open_key(kGame, Access::kRead, &key), kSuccess);
+    std::string data;
+    EXPECT_EQ(get(key, "a", &data), kSuccess);
+    EXPECT_EQ(open_status("Other", Access::kRead), kFileNotFound);
+    close_key(key);
+
+    ASSERT_EQ(put(kGame, "a", 1, "2"), kSuccess);
+    std::vector<std::string> left = leftovers(hive_);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"other.reg.tmp.AbC123", "system.reg.tmp.notmine"}));
+}
+
+TEST_F(HiveRegistry, SymlinkedHiveIsReadButNeverWrittenThrough) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    Key* writer = nullptr;
+    ASSERT_EQ(create_key(kGame, &writer), kSuccess);
+    const std::string target = root_ + "/real.reg";
+    fs::rename(hive_, target);
+    fs::create_symlink(target, hive_);
+    const std::string before = slurp(target);
+
+    EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
+    EXPECT_EQ(open_status(kGame, Access::kAll), kAccessDenied);
+    EXPECT_EQ(create_status(kGame), kAccessDenied);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kAccessDenied);
+    EXPECT_TRUE(fs::is_symlink(hive_));
+    EXPECT_EQ(slurp(target), before);
+    close_key(writer);
+}
+
+TEST_F(HiveRegistry, NonWritableHiveOpensOnlyForReading) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
+    ASSERT_EQ(create_status(kGame), kSuccess);
+    ASSERT_EQ(::chmod(hive_.c_str(), 0444), 0);
+    EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
+    EXPECT_EQ(open_status(kGame, Access::kAll), kAccessDenied);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
+}
+
+// Writers on their own handles lose no update, and a reader meanwhile always
+// finds a whole hive.
+TEST_F(HiveRegistry, ConcurrentWritersLoseNoUpdate) {
+    ASSERT_EQ(put(kGame, "seed", 1, "x"), kSuccess);
+    constexpr int kThreads = 4;
+    constexpr int kWrites = 15;
+    std::vector<std::thread> writers;
+    std::vector<Status> failures(kThreads, kSuccess);
+    for (int t = 0; t < kThreads; ++t) {
+        writers.emplace_back([t, &failures] {
+            Key* key = nullptr;
+            Status status = create_key(kGame, &key);
+            for (int i = 0; i < kWrites && status == kSuccess; ++i) {
+                const std::string name = std::to_string(t) + "-" + std::to_string(i);
+                status = set_value(key, name.c_str(), 1, name.data(),
+                                   static_cast<std::uint32_t>(name.size()));
+            }
+            close_key(key);
+            failures[static_cast<std::size_t>(t)] = status;
+        });
+    }
+    int reads = 0;
+    std::string data;
+    for (; reads < 200; ++reads) {
+        Key* key = nullptr;
+        ASSERT_EQ(open_key(kGame, Access::kRead, &key), kSuccess);
+        EXPECT_EQ(get(key, "seed", &data), kSuccess);
+        close_key(key);
+    }
+    for (std::thread& writer : writers) writer.join();
+    EXPECT_EQ(failures, std::vector<Status>(kThreads, kSuccess));
+    Key* key = nullptr;
+    ASSERT_EQ(open_key(kGame, Access::kRead, &key), kSuccess);
+    for (int t = 0; t < kThreads; ++t) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::string name = std::to_string(t) + "-" + std::to_string(i);
+            EXPECT_EQ(get(key, name.c_str(), &data), kSuccess) << name;
+        }
+    }
+    close_key(key);
+    EXPECT_TRUE(leftovers(hive_).empty());
+}
+
+// Runs `body` in a child process with a fresh tmpfs (mount `options`) over
+// `folder`; returns its exit code, or kNoMount where mounting is not allowed.
+constexpr int kNoMount = 77;
+int with_private_tmpfs(const std::string& folder, const char* options,
+                       const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("vantor-test", folder.c_str(), "tmpfs", 0, options) != 0) {
+            ::_exit(kNoMount);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The body's steps number its checks: a failure exits with the first failed
+// step, which the test reports.
+TEST_F(HiveRegistry, ReadOnlyFileSystemAllowsReadingOnly) {
+    const std::string hive = hive_;
+    const std::string root = root_;
+    const int failed_step = with_private_tmpfs(root_, "mode=0755", [&] {
+        if (put(kGame, "a", 1, "1") != kSuccess) return 1;
+        Key* writer = nullptr;
+        if (create_key(kGame, &writer) != kSuccess) return 2;
+        const std::string before = slurp(hive);
+        if (::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 3;
+        if (open_status(kGame, Access::kRead) != kSuccess) return 4;
+        if (open_status(kGame, Access::kAll) != kAccessDenied) return 5;
+        if (create_status(kGame) != kAccessDenied) return 6;
+        if (create_status("Software\\QUORIX\\New") != kWriteProtect) return 7;
+        if (set_value(writer, "a", 1, "2", 1) != kWriteProtect) return 8;
+        if (slurp(hive) != before) return 9;
+        return 0;
+    });
+    if (failed_step == kNoMount) GTEST_SKIP() << "cannot mount a private file system here";
+    EXPECT_EQ(failed_step, 0);
+}
+
+TEST_F(HiveRegistry, FullDiskKeepsThePreviousHive) {
+    const std::string hive = hive_;
+    const int failed_step = with_private_tmpfs(root_, "size=64k", [&] {
+        if (put(kGame, "a", 1, "1") != kSuccess) return 1;
+        const std::string before = slurp(hive);
+        if (put(kGame, "big", 3, std::string(256 * 1024, 'x')) != kDiskFull) return 2;
+        if (slurp(hive) != before) return 3;
+        if (!leftovers(hive).empty()) return 4;
+        return 0;
+    });
+    if (failed_step == kNoMount) GTEST_SKIP() << "cannot mount a private file system here";
+    EXPECT_EQ(failed_step, 0);
+}
+
+TEST(ErrnoStatus, MapsEachErrnoToOneWin32Status) {
+    struct Row {
+        int error;
+        Status read;
+        Status write;
+    };
+    const Row table[] = {
+        {ENOSPC, kDiskFull, kDiskFull},
+        {EDQUOT, kDiskFull, kDiskFull},
+        {EROFS, kWriteProtect, kWriteProtect},
+        {EACCES, kAccessDenied, kAccessDenied},
+        {EPERM, kAccessDenied, kAccessDenied},
+        {ELOOP, kAccessDenied, kAccessDenied},
+        {ENOENT, kFileNotFound, kFileNotFound},
+        {ENOTDIR, kFileNotFound, kFileNotFound},
+        {ENOMEM, kNotEnoughMemory, kNotEnoughMemory},
+        {EIO, kReadFault, kWriteFault},
+        {EISDIR, kReadFault, kWriteFault},
+        {0, kReadFault, kWriteFault},
+    };
+    for (const Row& row : table) {
+        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kRead), row.read) << row.error;
+        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kWrite), row.write) << row.error;
+    }
+}
+
+}  // namespace
+}  // namespace vantor::reg
