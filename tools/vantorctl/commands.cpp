@@ -96,14 +96,12 @@ ReadState read_record(const Api& api, RecordId record, Records* records) {
     return api.get_keys(&again) != 0 ? ReadState::kCreated : ReadState::kNotSaved;
 }
 
-// A text on one line: control characters and backslashes as C escapes.
+// A text on one line: control characters as C escapes.
 std::string displayed(const std::string& text) {
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
+        if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";

@@ -10,14 +10,14 @@
 namespace vantorctl {
 
 struct Api {
-    decltype(&::GetGameConfigSettings) get_game = nullptr;
-    decltype(&::SetGameConfigSettings) set_game = nullptr;
-    decltype(&::SetDefaultGameSettings) set_default_game = nullptr;
-    decltype(&::GetKeyConfigSettings) get_keys = nullptr;
-    decltype(&::SetKeyConfigSettings) set_keys = nullptr;
-    decltype(&::SetDefaultKeySettings) set_default_keys = nullptr;
-    decltype(&::SetAllDefaults) set_all_defaults = nullptr;
-    decltype(&::CreateRegKeys) create_reg_keys = nullptr;
+    VantorGetGameConfigSettings get_game = nullptr;
+    VantorSetGameConfigSettings set_game = nullptr;
+    VantorSetDefaultGameSettings set_default_game = nullptr;
+    VantorGetKeyConfigSettings get_keys = nullptr;
+    VantorSetKeyConfigSettings set_keys = nullptr;
+    VantorSetDefaultKeySettings set_default_keys = nullptr;
+    VantorSetAllDefaults set_all_defaults = nullptr;
+    VantorCreateRegKeys create_reg_keys = nullptr;
 };
 
 struct Library {
