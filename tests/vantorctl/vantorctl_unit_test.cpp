@@ -404,6 +404,12 @@ TEST(RegFile, OtherKeysAndValuesAreProblemsUnlessIgnored) {
     EXPECT_NE(strict.problems[2].message.find("Game\\@"), std::string::npos);
     EXPECT_NE(strict.problems[3].message.find("Software\\Other"), std::string::npos);
 
+    // A root is matched whole.
+    const Import similar = import_reg("REGEDIT4\n[HKEY_LOCAL_MACHINEX\\Software]\n", false);
+    ASSERT_EQ(similar.problems.size(), 1u);
+    EXPECT_EQ(similar.problems[0].line, 2u);
+    EXPECT_NE(similar.problems[0].message.find("not one of the game's keys"), std::string::npos);
+
     const Import lenient = import_reg(text, true);
     EXPECT_TRUE(lenient.problems.empty());
     EXPECT_EQ(lenient.ignored.size(), 4u);

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <fstream>
 #include <iomanip>
-#include <iostream>
+#include <istream>
 #include <iterator>
 #include <nlohmann/json.hpp>
-#include <sstream>
+#include <ostream>
 
 #include "key_names.h"
 #include "reg_file.h"

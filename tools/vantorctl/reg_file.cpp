@@ -61,6 +61,15 @@ std::vector<std::string_view> split_lines(std::string_view text) {
     return lines;
 }
 
+// Whether a section line names a key of another root than
+// HKEY_LOCAL_MACHINE. Deletions ("[-...]") and malformed lines are left to
+// the hive's parser, which rejects them.
+bool under_other_root(std::string_view section) {
+    if (starts_with(section, "[-") || section.back() != ']') return false;
+    const std::size_t end = section.find_first_of("\\]");
+    return !iequals(section.substr(1, end - 1), kRoot);
+}
+
 bool is_ancestor_of_known_key(std::string_view path) {
     for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
         const std::string_view known = record_key_path(record);
@@ -194,12 +203,11 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         if (starts_with(line, "[")) {
-            const std::string_view name = trimmed(line);
-            skipping =
-                !starts_with(name, "[-") &&
-                !(name.size() > kRoot.size() + 1 && iequals(name.substr(1, kRoot.size()), kRoot) &&
-                  (name[kRoot.size() + 1] == '\\' || name[kRoot.size() + 1] == ']'));
-            if (skipping) importer.unknown(i + 1, std::string(name), "not one of the game's keys");
+            const std::string_view section = trimmed(line);
+            skipping = under_other_root(section);
+            if (skipping) {
+                importer.unknown(i + 1, std::string(section), "not one of the game's keys");
+            }
         }
         if (skipping) lines[i] = {};
     }
