@@ -1,40 +1,24 @@
 # Runs cross-built Windows test programs under Wine.
 #
 # Every program runs in a Wine prefix of its own inside the build tree, so
-# the tests never touch a user's Wine set-up. Two CTest fixtures frame the
-# suite: "wine" creates the prefix and starts its Wine server before the
-# first test, and stops the server when the last one is done, so that no
-# process outlives the suite.
-find_program(VANTOR_WINE wine REQUIRED)
-find_program(VANTOR_WINEBOOT wineboot REQUIRED)
-find_program(VANTOR_WINESERVER wineserver REQUIRED)
+# the tests never touch a user's Wine set-up (tests/wine/wine.sh sets the
+# prefix up). Two CTest fixtures frame the suite: "wine" creates the prefix
+# and starts its Wine server before the first test, and stops the server
+# when the last one is done, so that no process outlives the suite.
+foreach(tool wine wineboot wineserver)
+  find_program(VANTOR_${tool} ${tool} REQUIRED)
+endforeach()
 
 set(VANTOR_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
-# A 32-bit prefix: the DLL is 32-bit, and so the registry paths it uses are
-# the plain ones (no 32-bit view under Wow6432Node). The locale is fixed so
-# that the ANSI code page, and with it text conversion, is the same on
-# every machine. The runtime installers of a new prefix are switched off:
-# they would try to download.
-set(VANTOR_WINE_ENV
-  WINEPREFIX=${VANTOR_WINEPREFIX}
-  WINEARCH=win32
-  WINEDEBUG=-all
-  WINEDLLOVERRIDES=mscoree,mshtml=
-  LC_ALL=C)
+set(VANTOR_WINE_SCRIPT ${PROJECT_SOURCE_DIR}/tests/wine/wine.sh)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env ${VANTOR_WINE_ENV} ${VANTOR_WINE})
+set(CMAKE_CROSSCOMPILING_EMULATOR sh ${VANTOR_WINE_SCRIPT} ${VANTOR_WINEPREFIX} run)
 
 # The Wine server is started persistent (with a time-out, should the suite
 # be cut short), so that the tests share one server instead of each
 # starting its own.
-add_test(NAME wine.start
-  COMMAND ${CMAKE_COMMAND} -E env ${VANTOR_WINE_ENV}
-          sh ${PROJECT_SOURCE_DIR}/tests/wine/prefix.sh start
-          ${VANTOR_WINEBOOT} ${VANTOR_WINESERVER})
-add_test(NAME wine.stop
-  COMMAND ${CMAKE_COMMAND} -E env ${VANTOR_WINE_ENV}
-          sh ${PROJECT_SOURCE_DIR}/tests/wine/prefix.sh stop
-          ${VANTOR_WINEBOOT} ${VANTOR_WINESERVER})
+add_test(NAME wine.start COMMAND sh ${VANTOR_WINE_SCRIPT} ${VANTOR_WINEPREFIX} start)
+add_test(NAME wine.stop COMMAND sh ${VANTOR_WINE_SCRIPT} ${VANTOR_WINEPREFIX} stop)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
 
