@@ -324,6 +324,48 @@ TEST_F(HiveRegistry, SymlinkedHiveIsReadButNeverWrittenThrough) {
     close_key(writer);
 }
 
+TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    const std::string folder = fs::path(hive_).parent_path();
+    const std::string target = root_ + "/elsewhere";
+    fs::rename(folder, target);
+    fs::create_directory_symlink(target, folder);
+    const std::string before = slurp(target + "/system.reg");
+
+    EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
+    EXPECT_EQ(open_status(kGame, Access::kAll), kAccessDenied);
+    EXPECT_EQ(create_status(kGame), kAccessDenied);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
+    ::setenv("VANTOR_REGISTRY", (folder + "//system.reg").c_str(), 1);
+    EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
+    EXPECT_EQ(slurp(target + "/system.reg"), before);
+    EXPECT_TRUE(leftovers(target + "/system.reg").empty());
+}
+
+// A FIFO put in the lock file's place used to block every writer in open().
+TEST_F(HiveRegistry, LockFileThatIsNotARegularFileIsRefused) {
+    ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
+    const std::string lock = hive_ + ".lock";
+    const std::string before = slurp(hive_);
+    const std::string target = root_ + "/target";
+    spit(target, "kept");
+    ::alarm(30);  // ends the test program should a writer block after all
+    for (const auto& make : std::vector<std::function<int()>>{
+             [&] { return ::mkfifo(lock.c_str(), 0644); },
+             [&] { return ::symlink(target.c_str(), lock.c_str()); },
+             [&] { return ::mkdir(lock.c_str(), 0755); }}) {
+        fs::remove(lock);
+        ASSERT_EQ(make(), 0);
+        const Status status = put(kGame, "a", 1, "2");
+        EXPECT_TRUE(status == kAccessDenied || status == kWriteFault) << status;
+        EXPECT_EQ(slurp(hive_), before);
+        EXPECT_EQ(slurp(target), "kept");
+    }
+    ::alarm(0);
+    fs::remove(lock);
+    EXPECT_EQ(put(kGame, "a", 1, "2"), kSuccess);
+}
+
 TEST_F(HiveRegistry, NonWritableHiveOpensOnlyForReading) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores permission bits";
     ASSERT_EQ(create_status(kGame), kSuccess);

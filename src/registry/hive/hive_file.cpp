@@ -87,6 +87,15 @@ Location locate(const std::string& path) {
 
 reg::Status write_error() noexcept { return errno_status(errno, IoKind::kWrite); }
 
+// True when the hive's folder is itself a symbolic link (links higher up the
+// path are the system's layout and are followed).
+bool folder_is_link(const Location& at) {
+    std::string folder = at.folder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 // Makes `folder` and its missing parents. Folders made here get mode 0755
 // whatever the umask, like the hive itself gets 0644: the hive is meant to
 // be readable by every user of the machine.
@@ -142,15 +151,19 @@ reg::Status read_file(const std::string& path, std::string* text) {
 
 // Opens and locks "<hive>.lock". Read-only is enough for flock(), and lets a
 // writer whose rights come from the folder use a lock file made by another.
+// Only a regular file will do: O_NONBLOCK keeps a FIFO put in its place from
+// blocking every writer in open() (flock() still waits for the lock).
 reg::Status lock(const std::string& path, int* fd_out) {
     const std::string lock_path = path + ".lock";
-    const int fd = ::open(lock_path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
-                          kHiveMode);
+    const int fd =
+        ::open(lock_path.c_str(),
+               O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, kHiveMode);
     if (fd < 0) return write_error();
     *fd_out = fd;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() &&
-        (info.st_mode & 07777) != kHiveMode) {
+    if (::fstat(fd, &info) != 0) return write_error();
+    if (!S_ISREG(info.st_mode)) return reg::kAccessDenied;
+    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != kHiveMode) {
         ::fchmod(fd, kHiveMode);  // undo the umask; the lock works either way
     }
     while (::flock(fd, LOCK_EX) != 0) {
@@ -229,6 +242,7 @@ reg::Status check_writable(const std::string& path) {
         return write_error();
     }
     const Location at = locate(path);
+    if (folder_is_link(at)) return reg::kAccessDenied;
     if (::faccessat(AT_FDCWD, at.folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
         return write_error();  // a missing folder is made by the first create
     }
@@ -242,6 +256,7 @@ reg::Status update(const std::string& path, bool create, const Edit& edit) {
         const reg::Status made = make_folders(at.folder);
         if (made != reg::kSuccess) return made;
     }
+    if (folder_is_link(at)) return reg::kAccessDenied;
     int lock_fd = -1;
     const reg::Status locked = lock(path, &lock_fd);
     const Fd lock_file(lock_fd);  // closing it releases the lock

@@ -11,11 +11,14 @@
 // are removed by the next writer. The lock file itself stays: removing it
 // could let two writers lock two different files.
 //
-// Symbolic links: the hive may be a symbolic link for reading, but nothing
-// writes through one. Replacing it would swap the link for a regular file
-// and silently detach whatever it points at, so a write to (or a write-access
-// open of) a linked hive fails with kAccessDenied. The lock and temporary
-// files are never followed when they are links.
+// Symbolic links: the hive or its folder may be a symbolic link for reading,
+// but nothing writes through one. Replacing a linked hive would swap the link
+// for a regular file and silently detach whatever it points at; a linked
+// folder would put the hive, its lock and temporary files wherever the link
+// leads. So a write to (or a write-access open of) such a hive fails with
+// kAccessDenied. The lock and temporary files are never followed when they
+// are links, and a lock file that is not a regular file (a FIFO, a device)
+// is refused with kAccessDenied rather than opened.
 #pragma once
 
 #include <cstddef>
