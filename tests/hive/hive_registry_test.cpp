@@ -2,10 +2,7 @@
 // named by VANTOR_REGISTRY.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +19,7 @@
 #include "registry/hive/errno_status.h"
 #include "registry/hive/hive_file.h"
 #include "registry/registry.h"
+#include "support/private_mount.h"
 
 namespace vantor::reg {
 namespace {
@@ -350,10 +348,10 @@ TEST_F(HiveRegistry, LockFileThatIsNotARegularFileIsRefused) {
     const std::string target = root_ + "/target";
     spit(target, "kept");
     ::alarm(30);  // ends the test program should a writer block after all
-    for (const auto& make : std::vector<std::function<int()>>{
-             [&] { return ::mkfifo(lock.c_str(), 0644); },
-             [&] { return ::symlink(target.c_str(), lock.c_str()); },
-             [&] { return ::mkdir(lock.c_str(), 0755); }}) {
+    for (const auto& make :
+         std::vector<std::function<int()>>{[&] { return ::mkfifo(lock.c_str(), 0644); },
+                                           [&] { return ::symlink(target.c_str(), lock.c_str()); },
+                                           [&] { return ::mkdir(lock.c_str(), 0755); }}) {
         fs::remove(lock);
         ASSERT_EQ(make(), 0);
         const Status status = put(kGame, "a", 1, "2");
@@ -418,24 +416,8 @@ TEST_F(HiveRegistry, ConcurrentWritersLoseNoUpdate) {
     EXPECT_TRUE(leftovers(hive_).empty());
 }
 
-// Runs `body` in a child process with a fresh tmpfs (mount `options`) over
-// `folder`; returns its exit code, or kNoMount where mounting is not allowed.
-constexpr int kNoMount = 77;
-int with_private_tmpfs(const std::string& folder, const char* options,
-                       const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("vantor-test", folder.c_str(), "tmpfs", 0, options) != 0) {
-            ::_exit(kNoMount);
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using test::kNoMount;
+using test::with_private_tmpfs;
 
 // The body's steps number its checks: a failure exits with the first failed
 // step, which the test reports.

@@ -1,0 +1,99 @@
+// What the reliability tests share: a fresh hive per test, the hive's
+// folder as it stands, and child processes that end by themselves.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "registry/hive/hive_file.h"
+
+namespace vantor::test {
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+inline void spit(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// Starts `body` in a child process, which exits with what it returns; an
+// alarm kills it after `seconds` should it hang.
+inline pid_t start_child(const std::function<int()>& body, unsigned seconds = 60) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(seconds);
+        ::_exit(body());
+    }
+    return pid;
+}
+
+// The child's exit code, or 128 + the signal that ended it.
+inline int wait_child(pid_t pid) {
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+inline int run_child(const std::function<int()>& body, unsigned seconds = 60) {
+    return wait_child(start_child(body, seconds));
+}
+
+// Each test gets a hive in a folder of its own, named by VANTOR_REGISTRY.
+class HiveFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        std::string pattern = (fs::temp_directory_path() / "vantor-rel-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+        hive_ = folder_ + "/system.reg";
+        ::setenv("VANTOR_REGISTRY", hive_.c_str(), 1);
+    }
+
+    void TearDown() override {
+        ::unsetenv("VANTOR_REGISTRY");
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    // Every file in the folder with its bytes: a snapshot to compare.
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+            found[entry.path().filename()] = slurp(entry.path());
+        }
+        return found;
+    }
+
+    // Temporary files of the hive's writers left in the folder.
+    int temp_files() const {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+            if (entry.path().filename().string().rfind("system.reg.tmp.", 0) == 0) ++count;
+        }
+        return count;
+    }
+
+    // True when the hive is there and reads as a whole hive.
+    bool hive_parses() const {
+        hive::Hive parsed;
+        return hive::load(hive_, &parsed) == reg::kSuccess;
+    }
+
+    std::string folder_;
+    std::string hive_;
+};
+
+}  // namespace vantor::test

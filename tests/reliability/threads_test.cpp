@@ -1,0 +1,117 @@
+// Many threads of one process calling all eight functions at once. Built in
+// every preset; the tsan preset runs it under ThreadSanitizer. The threads
+// only call the library and count what they find wrong; the checks run once
+// they are joined.
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "reliability/reliability.h"
+#include "vantor.h"
+
+namespace vantor::test {
+namespace {
+
+constexpr int kThreads = 8;
+constexpr int kRounds = 6;
+
+const KeyConfigSettings kKeyDefaults = {38, 40, 37, 39, 65, 83, 68, 9, 32, 84, 82, 81};
+// The mask bit of each key binding, in field order.
+const std::uint32_t kKeyBits[12] = {VANTOR_KEY_MOVE_FORWARD,
+                                    VANTOR_KEY_MOVE_BACKWARD,
+                                    VANTOR_KEY_TURN_LEFT,
+                                    VANTOR_KEY_TURN_RIGHT,
+                                    VANTOR_KEY_ROTATE_TURRET_LEFT,
+                                    VANTOR_KEY_ROTATE_TURRET_RIGHT,
+                                    VANTOR_KEY_BRAKES,
+                                    VANTOR_KEY_WEAPONS,
+                                    VANTOR_KEY_FIRE,
+                                    VANTOR_KEY_TURBO,
+                                    VANTOR_KEY_REPAIR,
+                                    VANTOR_KEY_TARGETING};
+
+// Thread t writes (t + 1) << 8 | round into "Computer Players" and into
+// its own key binding (binding t % 12); the defaults functions write the
+// defaults. Any other number read is a fault.
+std::uint32_t number_of(int t, int round) {
+    return static_cast<std::uint32_t>(t + 1) << 8 | static_cast<std::uint32_t>(round);
+}
+
+bool written_number(std::uint32_t value) {
+    const std::uint32_t t = (value >> 8) - 1;
+    return t < kThreads && (value & 0xFF) < kRounds && value >> 8 != 0;
+}
+
+struct Faults {
+    int statuses = 0;  // a call that did not succeed
+    int values = 0;    // a value no one wrote
+};
+
+void calls(int t, Faults* faults) {
+    std::uint32_t keys_fields[12];
+    for (int round = 0; round < kRounds; ++round) {
+        GameConfigSettings game;
+        KeyConfigSettings keys;
+        // Only a first read may find no key (and seed it, as a concurrent
+        // seeding or write by another thread may also do).
+        const int32_t least = round == 0 ? 0 : 1;
+        if (GetGameConfigSettings(&game) < least) ++faults->statuses;
+        if (GetKeyConfigSettings(&keys) < least) ++faults->statuses;
+        if (std::strcmp(game.UserName, "Your Name Here") != 0 && game.UserName[0] != 't') {
+            ++faults->values;
+        }
+        if (game.ComputerPlayers != 0 && !written_number(game.ComputerPlayers)) ++faults->values;
+        std::memcpy(keys_fields, &keys, sizeof keys);
+        std::uint32_t defaults[12];
+        std::memcpy(defaults, &kKeyDefaults, sizeof defaults);
+        for (int k = 0; k < 12; ++k) {
+            if (keys_fields[k] != defaults[k] && !written_number(keys_fields[k])) ++faults->values;
+        }
+
+        std::strcpy(game.UserName, ("t" + std::to_string(t)).c_str());
+        game.ComputerPlayers = number_of(t, round);
+        keys_fields[t % 12] = number_of(t, round);
+        std::memcpy(&keys, keys_fields, sizeof keys);
+        const std::uint32_t key_bit = kKeyBits[t % 12];
+        if (SetGameConfigSettings(&game, VANTOR_GAME_USER_NAME | VANTOR_GAME_COMPUTER_PLAYERS) !=
+            0) {
+            ++faults->statuses;
+        }
+        if (SetKeyConfigSettings(&keys, key_bit) != 0) ++faults->statuses;
+        switch ((t + round) % 4) {
+            case 0:
+                faults->statuses += SetDefaultGameSettings() != 0;
+                break;
+            case 1:
+                faults->statuses += SetDefaultKeySettings() != 0;
+                break;
+            case 2:
+                faults->statuses += SetAllDefaults() != 0;
+                break;
+            default:
+                faults->statuses += CreateRegKeys() != 1;
+                break;
+        }
+    }
+}
+
+using Threads = HiveFolder;
+
+TEST_F(Threads, AllEightFunctionsAtOnce) {
+    std::vector<Faults> faults(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back(calls, t, &faults[static_cast<std::size_t>(t)]);
+    for (std::thread& thread : threads) thread.join();
+
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(faults[static_cast<std::size_t>(t)].statuses, 0) << "thread " << t;
+        EXPECT_EQ(faults[static_cast<std::size_t>(t)].values, 0) << "thread " << t;
+    }
+    EXPECT_TRUE(hive_parses());
+    EXPECT_EQ(temp_files(), 0);
+}
+
+}  // namespace
+}  // namespace vantor::test
