@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <set>
+#include <unordered_map>
 
 namespace vantor::hive {
 namespace {
@@ -44,6 +45,58 @@ std::string_view trim_left(std::string_view text) noexcept {
     return text;
 }
 
+// Room made at first for the keys of a hive, and for the values of a key.
+constexpr std::size_t kKeysReserved = 8;
+constexpr std::size_t kValuesReserved = 8;
+
+// Hashing and comparing key paths in any case, as the registry matches them.
+struct FoldedHash {
+    std::size_t operator()(std::string_view text) const noexcept {
+        std::uint32_t hash = 2166136261u;  // 32-bit FNV-1a
+        for (const char c : text) hash = (hash ^ static_cast<unsigned char>(lower(c))) * 16777619u;
+        return hash;
+    }
+};
+
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return iequals(a, b); }
+};
+
+// The keys parsed so far, by path in any case. A few are searched one by
+// one; past kIndexedFrom they are hashed, so that parsing stays linear in
+// the number of keys (the search alone made it quadratic). The paths are
+// views into the text being parsed.
+class KeyIndex {
+  public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    std::size_t find(std::string_view path) const {
+        if (hashed_.empty()) {
+            for (std::size_t i = 0; i < paths_.size(); ++i) {
+                if (iequals(paths_[i], path)) return i;
+            }
+            return kNone;
+        }
+        const auto found = hashed_.find(path);
+        return found == hashed_.end() ? kNone : found->second;
+    }
+
+    // Adds the next key; its number is the count of keys before it.
+    void add(std::string_view path) {
+        paths_.push_back(path);
+        if (paths_.size() == kIndexedFrom) {
+            for (std::size_t i = 0; i < paths_.size(); ++i) hashed_.emplace(paths_[i], i);
+        } else if (paths_.size() > kIndexedFrom) {
+            hashed_.emplace(path, paths_.size() - 1);
+        }
+    }
+
+  private:
+    static constexpr std::size_t kIndexedFrom = 16;
+    std::vector<std::string_view> paths_;
+    std::unordered_map<std::string_view, std::size_t, FoldedHash, FoldedEqual> hashed_;
+};
+
 // The text, one line at a time, without line ends (LF or CRLF).
 class Lines {
   public:
@@ -64,37 +117,37 @@ class Lines {
     std::size_t pos_ = 0;
 };
 
-// Reads a quoted, escaped string at the start of `*in` and consumes it.
+// Reads a quoted, escaped string at the start of `*in` and consumes it. The
+// bytes between escapes are copied a run at a time.
 bool read_string(std::string_view* in, std::string* out) {
     std::string_view text = *in;
     if (text.empty() || text.front() != '"') return false;
     out->clear();
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            in->remove_prefix(i + 1);
+    std::size_t i = 1;
+    for (;;) {
+        std::size_t special = i;
+        while (special < text.size() && text[special] != '"' && text[special] != '\\') ++special;
+        if (special == text.size()) return false;  // no closing quote
+        out->append(text.data() + i, special - i);
+        if (text[special] == '"') {
+            in->remove_prefix(special + 1);
             return true;
         }
-        if (c != '\\') {
-            out->push_back(c);
-            continue;
-        }
-        if (++i == text.size()) return false;
-        const std::size_t escape = kEscapeLetters.find(text[i]);
+        if (special + 1 == text.size()) return false;
+        const std::size_t escape = kEscapeLetters.find(text[special + 1]);
         if (escape == std::string_view::npos) return false;
         out->push_back(kEscapedBytes[escape]);
+        i = special + 2;
     }
-    return false;  // no closing quote
 }
 
 // Reads 1 to 8 hex digits at the start of `*in` and consumes them.
 bool read_hex_number(std::string_view* in, std::uint32_t* out) noexcept {
     std::size_t count = 0;
     std::uint32_t number = 0;
-    while (count < in->size() && hex_digit((*in)[count]) >= 0) {
+    for (int digit = 0; count < in->size() && (digit = hex_digit((*in)[count])) >= 0; ++count) {
         if (count == 8) return false;
-        number = number << 4 | static_cast<std::uint32_t>(hex_digit((*in)[count]));
-        ++count;
+        number = number << 4 | static_cast<std::uint32_t>(digit);
     }
     if (count == 0) return false;
     in->remove_prefix(count);
@@ -134,12 +187,14 @@ bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
 
 // Reads one value line into `value`.
 bool read_value(std::string_view line, Lines* lines, Value* value) {
-    if (consume(&line, "@")) {
+    if (!line.empty() && line.front() == '@') {
+        line.remove_prefix(1);
         value->name.clear();
     } else if (!read_string(&line, &value->name) || value->name.empty()) {
         return false;
     }
-    if (!consume(&line, "=")) return false;
+    if (line.empty() || line.front() != '=') return false;
+    line.remove_prefix(1);
     if (!line.empty() && line.front() == '"') {
         value->type = kTypeSz;
         return read_string(&line, &value->data) && trim_right(line).empty();
@@ -148,10 +203,10 @@ bool read_value(std::string_view line, Lines* lines, Value* value) {
         std::uint32_t number = 0;
         if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
         value->type = kTypeDword;
-        value->data.clear();
-        for (int shift = 0; shift < 32; shift += 8) {
-            value->data.push_back(static_cast<char>(number >> shift & 0xFF));
-        }
+        const char bytes[4] = {
+            static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
+            static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
+        value->data.assign(bytes, sizeof bytes);
         return true;
     }
     if (consume(&line, "hex:")) {
@@ -333,36 +388,41 @@ std::optional<Hive> parse(std::string_view text) {
     std::string_view line;
     if (!lines.next(&line) || trim_right(line) != kHeader) return std::nullopt;
 
+    KeyIndex index;
     Hive hive;
+    hive.keys.reserve(kKeysReserved);
     std::vector<bool> has_section;  // per key: written by its own section
     Key* current = nullptr;
-    Value value;
     while (lines.next(&line)) {
         if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
         std::string_view path;
         if (line.front() == '[') {
             if (!read_section(line, &path)) return std::nullopt;
             // Add parents that have no section yet, then the key itself.
-            for (std::size_t end = path.find('\\'); end != std::string_view::npos;
-                 end = path.find('\\', end + 1)) {
-                if (hive.find(path.substr(0, end)) != nullptr) continue;
-                hive.keys.push_back(Key{std::string(path.substr(0, end)), {}});
-                has_section.push_back(false);
+            for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+                const std::string_view part = path.substr(0, end);
+                if (index.find(part) == KeyIndex::kNone) {
+                    index.add(part);
+                    hive.keys.push_back(Key{std::string(part), {}});
+                    has_section.push_back(false);
+                }
+                if (end == std::string_view::npos) break;
             }
-            current = hive.find(path);
-            if (current == nullptr) {
-                hive.keys.push_back(Key{std::string(path), {}});
-                has_section.push_back(false);
-                current = &hive.keys.back();
-            }
-            const auto index = static_cast<std::size_t>(current - hive.keys.data());
-            if (has_section[index]) return std::nullopt;
-            has_section[index] = true;
+            const std::size_t found = index.find(path);
+            if (has_section[found]) return std::nullopt;
+            has_section[found] = true;
+            current = &hive.keys[found];
             continue;
         }
-        if (current == nullptr || !read_value(line, &lines, &value)) return std::nullopt;
-        if (current->find(value.name) != nullptr) return std::nullopt;
-        current->values.push_back(std::move(value));
+        if (current == nullptr) return std::nullopt;
+        // Read the value in place; a name seen before in the key is an error.
+        if (current->values.empty()) current->values.reserve(kValuesReserved);
+        Value& value = current->values.emplace_back();
+        if (!read_value(line, &lines, &value)) return std::nullopt;
+        for (std::size_t i = 0; i + 1 < current->values.size(); ++i) {
+            const std::string& seen = current->values[i].name;
+            if (seen.size() == value.name.size() && iequals(seen, value.name)) return std::nullopt;
+        }
     }
     return hive;
 }
