@@ -179,6 +179,23 @@ VANTOR_EXTERN(int32_t) SetAllDefaults(void);
  */
 VANTOR_EXTERN(int32_t) CreateRegKeys(void);
 
+/*
+ * The eight functions as pointer types, for a host that loads the library
+ * at run time (LoadLibraryA and GetProcAddress) rather than linking it:
+ *   VantorGetGameConfigSettings get =
+ *       (VantorGetGameConfigSettings)GetProcAddress(module, "GetGameConfigSettings");
+ */
+typedef int32_t(VANTOR_CALL *VantorGetGameConfigSettings)(GameConfigSettings *settings);
+typedef int32_t(VANTOR_CALL *VantorSetGameConfigSettings)(const GameConfigSettings *settings,
+                                                          uint32_t mask);
+typedef int32_t(VANTOR_CALL *VantorSetDefaultGameSettings)(void);
+typedef int32_t(VANTOR_CALL *VantorGetKeyConfigSettings)(KeyConfigSettings *settings);
+typedef int32_t(VANTOR_CALL *VantorSetKeyConfigSettings)(const KeyConfigSettings *settings,
+                                                         uint32_t mask);
+typedef int32_t(VANTOR_CALL *VantorSetDefaultKeySettings)(void);
+typedef int32_t(VANTOR_CALL *VantorSetAllDefaults)(void);
+typedef int32_t(VANTOR_CALL *VantorCreateRegKeys)(void);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

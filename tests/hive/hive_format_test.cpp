@@ -190,6 +190,41 @@ TEST(HiveFormatReader, RejectsCorruptInput) {
     }
 }
 
+TEST(HiveFormatReader, ReportsTheFirstWrongLine) {
+    const std::string head = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n";  // lines 1-3
+    const struct {
+        std::string text;
+        std::size_t line;
+        const char* message;
+    } cases[] = {
+        {"", 1, "the first line is not REGEDIT4"},
+        {"REGEDIT5\n", 1, "the first line is not REGEDIT4"},
+        {"REGEDIT4\n; note\n\"a\"=\"1\"\n", 3, "value line before any key line"},
+        {head + "[HKEY_CURRENT_USER\\Software]\n", 4, "key not under HKEY_LOCAL_MACHINE"},
+        {head + "[HKEY_LOCAL_MACHINE\\Software\\]\n", 4, "malformed key line"},
+        {head + "[-HKEY_LOCAL_MACHINE\\Software]\n", 4, "malformed key line"},
+        {head + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n", 5, "second section for the same key"},
+        {head + "\"a\"=\"1\"\n\"b\"=dword:1\n\"A\"=\"2\"\n", 6,
+         "second value of the same name in one key"},
+        {head + "\"a\"=\"x\" junk\r\n", 4, "malformed value line"},
+        {head + "\"a\"=hex:41,\\\n  42,\\\n  4g\n", 6, "malformed value line"},
+        {head + "\n\n" + std::string("\"a\"=\"nul\0\"\n", 11), 6, "NUL byte"},
+    };
+    for (const auto& c : cases) {
+        ParseError error;
+        EXPECT_FALSE(parse(c.text, &error)) << c.text;
+        EXPECT_EQ(error.line, c.line) << c.text;
+        EXPECT_EQ(error.message, c.message) << c.text;
+        EXPECT_FALSE(parse(c.text, nullptr)) << c.text;
+    }
+    // A good text parses as it does without the report, which stays untouched.
+    ParseError untouched{7, "before"};
+    const std::string good = head + "\"a\"=dword:00000001\n";
+    EXPECT_EQ(parse(good, &untouched), parse(good));
+    EXPECT_TRUE(parse(good, &untouched));
+    EXPECT_EQ(untouched.line, 7u);
+}
+
 TEST(HiveFormatWriter, WritesEveryKeyOnTheWay) {
     Hive hive;
     hive.keys = {{"Software\\QUORIX\\Game", {{"a", 4, dword(1)}}}, {"Software", {{"b", 1, "x"}}}};

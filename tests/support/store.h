@@ -15,12 +15,16 @@ namespace vantor::test {
 // Removes every key and value the library may have stored.
 void reset_store();
 
+// Stores exactly `data`. The Windows registry takes a NUL that follows a
+// REG_SZ's data in memory into the value; the copy ends in a byte that is
+// not a NUL, so that no registry stores more than was asked for.
 inline bool put_raw(const char* path, const char* name, std::uint32_t type,
                     const std::string& data) {
     reg::Key* key = nullptr;
     if (reg::create_key(path, &key) != reg::kSuccess) return false;
+    const std::string source = data + '#';
     const auto status =
-        reg::set_value(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+        reg::set_value(key, name, type, source.data(), static_cast<std::uint32_t>(data.size()));
     reg::close_key(key);
     return status == reg::kSuccess;
 }

@@ -1,5 +1,6 @@
 #include "registry/hive/hive_format.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <set>
 #include <unordered_map>
@@ -109,12 +110,17 @@ class Lines {
         *line = text_.substr(pos_, end - pos_);
         if (!line->empty() && line->back() == '\r') line->remove_suffix(1);
         pos_ = end + 1;
+        ++number_;
         return true;
     }
+
+    // The 1-based number of the line last returned.
+    std::size_t number() const noexcept { return number_; }
 
   private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t number_ = 0;
 };
 
 // Reads a quoted, escaped string at the start of `*in` and consumes it. The
@@ -382,11 +388,23 @@ Key& Hive::ensure(std::string_view path, bool* added) {
     }
 }
 
-std::optional<Hive> parse(std::string_view text) {
-    if (text.find('\0') != std::string_view::npos) return std::nullopt;
+std::optional<Hive> parse(std::string_view text) { return parse(text, nullptr); }
+
+std::optional<Hive> parse(std::string_view text, ParseError* error) {
+    const auto fail = [error](std::size_t line, const char* message) -> std::optional<Hive> {
+        if (error != nullptr) *error = ParseError{line, message};
+        return std::nullopt;
+    };
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        const auto newlines =
+            std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+        return fail(static_cast<std::size_t>(newlines) + 1, "NUL byte");
+    }
     Lines lines(text);
     std::string_view line;
-    if (!lines.next(&line) || trim_right(line) != kHeader) return std::nullopt;
+    if (!lines.next(&line) || trim_right(line) != kHeader) {
+        return fail(1, "the first line is not REGEDIT4");
+    }
 
     KeyIndex index;
     Hive hive;
@@ -397,7 +415,12 @@ std::optional<Hive> parse(std::string_view text) {
         if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
         std::string_view path;
         if (line.front() == '[') {
-            if (!read_section(line, &path)) return std::nullopt;
+            if (!read_section(line, &path)) {
+                const bool other_root = iequals(line.substr(1, 5), "HKEY_") &&
+                                        !iequals(line.substr(1, kRoot.size()), kRoot);
+                return fail(lines.number(),
+                            other_root ? "key not under HKEY_LOCAL_MACHINE" : "malformed key line");
+            }
             // Add parents that have no section yet, then the key itself.
             for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
                 const std::string_view part = path.substr(0, end);
@@ -409,19 +432,21 @@ std::optional<Hive> parse(std::string_view text) {
                 if (end == std::string_view::npos) break;
             }
             const std::size_t found = index.find(path);
-            if (has_section[found]) return std::nullopt;
+            if (has_section[found]) return fail(lines.number(), "second section for the same key");
             has_section[found] = true;
             current = &hive.keys[found];
             continue;
         }
-        if (current == nullptr) return std::nullopt;
+        if (current == nullptr) return fail(lines.number(), "value line before any key line");
         // Read the value in place; a name seen before in the key is an error.
         if (current->values.empty()) current->values.reserve(kValuesReserved);
         Value& value = current->values.emplace_back();
-        if (!read_value(line, &lines, &value)) return std::nullopt;
+        if (!read_value(line, &lines, &value)) return fail(lines.number(), "malformed value line");
         for (std::size_t i = 0; i + 1 < current->values.size(); ++i) {
             const std::string& seen = current->values[i].name;
-            if (seen.size() == value.name.size() && iequals(seen, value.name)) return std::nullopt;
+            if (seen.size() == value.name.size() && iequals(seen, value.name)) {
+                return fail(lines.number(), "second value of the same name in one key");
+            }
         }
     }
     return hive;

@@ -47,6 +47,7 @@
 // hive in which each key follows its parent, parse(serialize(h)) == h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -104,6 +105,15 @@ struct Hive {
 
 // Reads a hive; nullopt when the text does not follow the grammar in full.
 std::optional<Hive> parse(std::string_view text);
+
+// Where and why parse() stopped.
+struct ParseError {
+    std::size_t line = 0;  // 1-based: the first line found wrong
+    std::string message;   // what is wrong with it, in a few words
+};
+
+// As parse(text); on failure also fills *error, when given.
+std::optional<Hive> parse(std::string_view text, ParseError* error);
 
 // Writes a hive in its canonical text form.
 std::string serialize(const Hive& hive);

@@ -1,0 +1,50 @@
+// The registry operations on Windows: straight calls into advapi32's ANSI
+// functions under HKEY_LOCAL_MACHINE. A Key is the HKEY itself; nothing is
+// allocated, so nothing here can fail for lack of memory.
+#include <windows.h>
+
+#include "registry/registry.h"
+
+namespace vantor::reg {
+namespace {
+
+HKEY handle(Key* key) noexcept { return reinterpret_cast<HKEY>(key); }
+
+Key* wrap(HKEY key) noexcept { return reinterpret_cast<Key*>(key); }
+
+}  // namespace
+
+Status open_key(const char* path, Access access, Key** key) noexcept {
+    const REGSAM desired = access == Access::kRead ? KEY_READ : KEY_ALL_ACCESS;
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, desired, &opened);
+    if (status == ERROR_SUCCESS) *key = wrap(opened);
+    return static_cast<Status>(status);
+}
+
+Status create_key(const char* path, Key** key) noexcept {
+    HKEY created = nullptr;
+    const LONG status =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    if (status == ERROR_SUCCESS) *key = wrap(created);
+    return static_cast<Status>(status);
+}
+
+Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
+    DWORD length = *size;
+    const LONG status =
+        RegQueryValueExA(handle(key), name, nullptr, nullptr, static_cast<BYTE*>(data), &length);
+    *size = length;
+    return static_cast<Status>(status);
+}
+
+Status set_value(Key* key, const char* name, std::uint32_t type, const void* data,
+                 std::uint32_t size) noexcept {
+    return static_cast<Status>(
+        RegSetValueExA(handle(key), name, 0, type, static_cast<const BYTE*>(data), size));
+}
+
+void close_key(Key* key) noexcept { RegCloseKey(handle(key)); }
+
+}  // namespace vantor::reg

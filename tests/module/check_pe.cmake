@@ -1,0 +1,90 @@
+# Reads the PE headers of vantor.dll with objdump and checks them.
+#
+#   cmake -DOBJDUMP=... -DMODULE=.../vantor.dll -DCHECK=exports|imports -P check_pe.cmake
+#
+# exports: a 32-bit x86 DLL whose export table calls itself "vantor.dll"
+#          and holds exactly the eight functions, by name, ordinals 1 to 8.
+# imports: everything the DLL imports comes from Windows system DLLs, so it
+#          runs with no other DLL beside it.
+cmake_policy(VERSION 3.25)
+
+foreach(variable OBJDUMP MODULE CHECK)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "check_pe.cmake: ${variable} is not set")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${OBJDUMP} -p ${MODULE}
+  OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${MODULE} failed: ${result}")
+endif()
+string(REPLACE "\r" "" headers "${headers}")
+string(REPLACE "\n" ";" lines "${headers}")
+
+set(failures "")
+macro(fail text)
+  string(APPEND failures "  ${text}\n")
+endmacro()
+
+if(CHECK STREQUAL "exports")
+  if(NOT headers MATCHES "file format pei-i386")
+    fail("not a 32-bit x86 PE file")
+  endif()
+  if(NOT headers MATCHES "\nName[ \t]+[0-9a-fA-F]+ ([^\n]*)\n")
+    fail("no export table")
+  elseif(NOT CMAKE_MATCH_1 STREQUAL "vantor.dll")
+    fail("export table names the module '${CMAKE_MATCH_1}', not 'vantor.dll'")
+  endif()
+  if(NOT headers MATCHES "\nOrdinal Base[ \t]+([0-9]+)\n" OR NOT CMAKE_MATCH_1 EQUAL 1)
+    fail("ordinal base is not 1")
+  endif()
+
+  # "[Ordinal/Name Pointer] Table" lists each name with its ordinal less
+  # the base: "[   0] CreateRegKeys" is ordinal 1.
+  set(exported "")
+  set(in_table FALSE)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^\\[Ordinal/Name Pointer\\] Table")
+      set(in_table TRUE)
+    elseif(in_table AND line MATCHES "^[ \t]*\\[ *([0-9]+)\\] (.+)$")
+      math(EXPR ordinal "${CMAKE_MATCH_1} + 1")
+      list(APPEND exported "${ordinal}:${CMAKE_MATCH_2}")
+    elseif(in_table)
+      break()
+    endif()
+  endforeach()
+  set(expected
+    1:CreateRegKeys 2:GetGameConfigSettings 3:GetKeyConfigSettings 4:SetAllDefaults
+    5:SetDefaultGameSettings 6:SetDefaultKeySettings 7:SetGameConfigSettings
+    8:SetKeyConfigSettings)
+  list(SORT exported COMPARE NATURAL)
+  if(NOT exported STREQUAL expected)
+    fail("exports (ordinal:name) are\n    ${exported}\n  expected\n    ${expected}")
+  endif()
+  if(NOT headers MATCHES "Export Address Table[ \t]+0*8\n")
+    fail("the export address table does not hold exactly 8 entries")
+  endif()
+elseif(CHECK STREQUAL "imports")
+  set(system_dlls kernel32.dll advapi32.dll msvcrt.dll)
+  set(imported "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[ \t]*DLL Name: (.+)$")
+      string(TOLOWER "${CMAKE_MATCH_1}" dll)
+      list(APPEND imported ${dll})
+      if(NOT dll IN_LIST system_dlls)
+        fail("imports from ${CMAKE_MATCH_1}, which is not a system DLL")
+      endif()
+    endif()
+  endforeach()
+  if(NOT "kernel32.dll" IN_LIST imported OR NOT "advapi32.dll" IN_LIST imported)
+    fail("imports are '${imported}': expected KERNEL32.dll and ADVAPI32.dll among them")
+  endif()
+else()
+  message(FATAL_ERROR "check_pe.cmake: unknown CHECK '${CHECK}'")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "${MODULE}:\n${failures}")
+endif()
+message(STATUS "${MODULE}: ${CHECK} as expected")

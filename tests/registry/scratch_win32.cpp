@@ -1,0 +1,15 @@
+// The conformance tests' scratch key in the Windows registry.
+#include <windows.h>
+
+#include "scratch.h"
+
+namespace vantor::test {
+
+bool clear_scratch() noexcept {
+    const LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, kScratchRoot);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+const Quirks kQuirks{true, true};
+
+}  // namespace vantor::test

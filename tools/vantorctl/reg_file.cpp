@@ -1,0 +1,236 @@
+#include "reg_file.h"
+
+#include <cstdio>
+
+#include "registry/hive/hive_format.h"
+#include "text.h"
+
+namespace vantorctl {
+namespace {
+
+namespace hive = vantor::hive;
+
+constexpr std::uint32_t kTypeSz = 1;
+constexpr std::uint32_t kTypeDword = 4;
+constexpr std::string_view kRegedit4 = "REGEDIT4";
+constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
+
+std::string full_key_name(std::string_view path) {
+    return std::string(kRoot) + "\\" + std::string(path);
+}
+
+bool starts_with(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// Turns UTF-16LE (after its BOM) into one byte per character.
+bool narrow_utf16(std::string_view bytes, std::string* out, ImportProblem* problem) {
+    if (bytes.size() % 2 != 0) {
+        *problem = {0, "a UTF-16 file must hold an even number of bytes"};
+        return false;
+    }
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const unsigned unit = static_cast<unsigned char>(bytes[i]) |
+                              static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (unit > 0xFF) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%04X", unit);
+            *problem = {line, std::string("character U+") + hex +
+                                  " cannot be stored: the game's texts hold 8-bit characters"};
+            return false;
+        }
+        if (unit == '\n') ++line;
+        out->push_back(static_cast<char>(unit));
+    }
+    return true;
+}
+
+// The file's lines without their ends, CRLF or LF.
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// Whether a section line names a key of another root than
+// HKEY_LOCAL_MACHINE. Deletions ("[-...]") and malformed lines are left to
+// the hive's parser, which rejects them.
+bool under_other_root(std::string_view section) {
+    if (starts_with(section, "[-") || section.back() != ']') return false;
+    const std::size_t end = section.find_first_of("\\]");
+    return !iequals(section.substr(1, end - 1), kRoot);
+}
+
+bool is_ancestor_of_known_key(std::string_view path) {
+    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+        const std::string_view known = record_key_path(record);
+        if (path.size() < known.size() && known[path.size()] == '\\' &&
+            iequals(known.substr(0, path.size()), path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool has_child(const hive::Hive& hive, const hive::Key& key) {
+    for (const hive::Key& other : hive.keys) {
+        if (other.path.size() > key.path.size() && other.path[key.path.size()] == '\\' &&
+            iequals(std::string_view(other.path).substr(0, key.path.size()), key.path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Importer {
+  public:
+    Importer(bool ignore_unknown, Import* result)
+        : ignore_unknown_(ignore_unknown), result_(result) {}
+
+    // Something the game does not know: a problem, or skipped when allowed.
+    void unknown(std::size_t line, const std::string& what, const std::string& why) {
+        if (ignore_unknown_) {
+            result_->ignored.push_back(what);
+        } else {
+            result_->problems.push_back({line, what + ": " + why + " (--ignore-unknown skips it)"});
+        }
+    }
+
+    void problem(std::size_t line, std::string message) {
+        result_->problems.push_back({line, std::move(message)});
+    }
+
+    void take_values(const hive::Key& key, RecordId record) {
+        for (const hive::Value& value : key.values) {
+            const std::string what = full_key_name(key.path) + "\\" +
+                                     (value.name.empty() ? "@" : "\"" + value.name + "\"");
+            const Field* field = find_registry_value(record, value.name);
+            if (field == nullptr) {
+                unknown(0, what, "not one of the game's values");
+                continue;
+            }
+            std::string why;
+            if (auto assignment = check_stored_value(*field, value.type, value.data, &why)) {
+                result_->assignments.push_back(std::move(*assignment));
+            } else {
+                problem(0, what + ": " + why);
+            }
+        }
+    }
+
+  private:
+    static const Field* find_registry_value(RecordId record, std::string_view name) {
+        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+            if (field->record == record && iequals(field->name, name)) return field;
+        }
+        return nullptr;
+    }
+
+    bool ignore_unknown_;
+    Import* result_;
+};
+
+}  // namespace
+
+std::string export_reg(const Records& records) {
+    hive::Hive hive;
+    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+        hive::Key& key = hive.ensure(record_key_path(record));
+        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+            if (field->record != record) continue;
+            if (field->kind == Kind::kText) {
+                std::string text = get_text(records, *field);
+                // regedit knows no escapes but \\ and \" in a quoted string.
+                if (text.find_first_of("\r\n") != std::string::npos) text.push_back('\0');
+                key.set(field->name, kTypeSz, text);
+            } else {
+                const std::uint32_t number = get_number(records, *field);
+                const char bytes[] = {
+                    static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
+                    static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
+                key.set(field->name, kTypeDword, std::string_view(bytes, sizeof bytes));
+            }
+        }
+    }
+    const std::string text = hive::serialize(hive);
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') out.push_back('\r');
+        out.push_back(c);
+    }
+    return out;
+}
+
+Import import_reg(std::string_view bytes, bool ignore_unknown) {
+    Import result;
+    Importer importer(ignore_unknown, &result);
+
+    std::string text;
+    if (starts_with(bytes, "\xFF\xFE")) {
+        ImportProblem problem;
+        if (!narrow_utf16(bytes.substr(2), &text, &problem)) {
+            result.problems.push_back(problem);
+            return result;
+        }
+    } else {
+        text = std::string(starts_with(bytes, "\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
+    }
+
+    // The hive's grammar with its header, and without keys of other roots,
+    // which are reported here with their line.
+    std::vector<std::string_view> lines = split_lines(text);
+    auto trimmed = [](std::string_view line) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+        return line;
+    };
+    if (lines.empty() || (trimmed(lines[0]) != kRegedit4 && trimmed(lines[0]) != kVersion5)) {
+        importer.problem(1, "not a .reg file: the first line must be \"REGEDIT4\" or \"" +
+                                std::string(kVersion5) + "\"");
+        return result;
+    }
+    lines[0] = kRegedit4;
+    bool skipping = false;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (starts_with(line, "[")) {
+            const std::string_view section = trimmed(line);
+            skipping = under_other_root(section);
+            if (skipping) {
+                importer.unknown(i + 1, std::string(section), "not one of the game's keys");
+            }
+        }
+        if (skipping) lines[i] = {};
+    }
+    std::string rejoined;
+    for (const std::string_view line : lines) rejoined.append(line).push_back('\n');
+
+    hive::ParseError error;
+    const std::optional<hive::Hive> parsed = hive::parse(rejoined, &error);
+    if (!parsed) {
+        importer.problem(error.line, error.message);
+        return result;
+    }
+    for (const hive::Key& key : parsed->keys) {
+        if (iequals(key.path, record_key_path(RecordId::kGame))) {
+            importer.take_values(key, RecordId::kGame);
+        } else if (iequals(key.path, record_key_path(RecordId::kKeys))) {
+            importer.take_values(key, RecordId::kKeys);
+        } else if (!key.values.empty() ||
+                   (!is_ancestor_of_known_key(key.path) && !has_child(*parsed, key))) {
+            importer.unknown(0, "[" + full_key_name(key.path) + "]", "not one of the game's keys");
+        }
+    }
+    return result;
+}
+
+}  // namespace vantorctl
