@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vantor::hive {
 namespace {
@@ -20,12 +20,6 @@ constexpr std::string_view kEscapedBytes = "\\\"\r\n";
 constexpr std::string_view kEscapeLetters = "\\\"rn";
 
 char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lower(c);
-    return out;
-}
 
 bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
@@ -455,14 +449,23 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
 std::string serialize(const Hive& hive) {
     std::string out;
     out.append(kHeader).append("\n\n");
-    std::set<std::string> written;  // lower-case paths
+    // Keys by path in any case (the first of a case-blind pair, as find()
+    // does), and the paths written so far: hashed, so that writing stays
+    // linear in the number of keys. The views are into the keys' paths.
+    std::unordered_map<std::string_view, const Key*, FoldedHash, FoldedEqual> keys;
+    for (const Key& key : hive.keys) keys.emplace(key.path, &key);
+    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> written;
     for (const Key& key : hive.keys) {
         // Each key on the way down, parents first, once each.
         for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
             const std::string_view path = std::string_view(key.path).substr(0, end);
-            if (written.insert(lowered(path)).second) {
-                const Key* found = hive.find(path);
-                write_section(found != nullptr ? std::string_view(found->path) : path, found, &out);
+            if (written.insert(path).second) {
+                const auto found = keys.find(path);
+                if (found != keys.end()) {
+                    write_section(found->second->path, found->second, &out);
+                } else {
+                    write_section(path, nullptr, &out);
+                }
             }
             if (end == std::string::npos) break;
         }
