@@ -31,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -546,7 +547,10 @@ int main(int argc, char** argv) {
 
     set_up_scratch();
     register_all();
+    // Google Benchmark's own lines go to standard error, as progress; the
+    // table alone goes to standard output.
     Collector collector;
+    collector.SetOutputStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::Shutdown();
     remove_scratch();
