@@ -13,10 +13,11 @@
 // growth rows, 10, 1,000 or 10,000 other values under other keys. The
 // writers alternate between two records that differ in every value, so that
 // each call really stores what it is asked to (a value stored again
-// unchanged leaves the file alone). After Google Benchmark's own output the
-// program prints one table: each export's time, its floor, their ratio and
-// whether the target is met, next to the same call of vantor.dll under Wine
-// when --wine=FILE names the results of the Windows benchmark.
+// unchanged leaves the file alone). Google Benchmark's own lines go to
+// standard error; standard output gets one table: each export's time, its
+// floor, their ratio and whether the target is met, next to the same call of
+// vantor.dll under Wine when --wine=FILE names the Windows benchmark's
+// results.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
