@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -115,6 +116,33 @@ TEST(HiveFormatReader, AddsMissingParentsAndLetsALaterSectionFillThem) {
                      {"Software\\QUORIX", {}},
                      {"Software\\QUORIX\\Game", {{"a", 1, "1"}}}};
     EXPECT_EQ(*parsed, expected);
+}
+
+// Keys are matched in any case however many the hive holds: a child under
+// another spelling of its parent adds no key, and a second section for a
+// key is rejected, early or late in a long hive.
+TEST(HiveFormatReader, MatchesKeysInAnyCaseInLongHives) {
+    std::string text = "REGEDIT4\n\n";
+    Hive expected;
+    expected.keys.push_back({"Software", {}});
+    for (std::uint32_t i = 0; i < 40; ++i) {
+        const std::string path = "Software\\App" + std::to_string(i);
+        char value[32];
+        std::snprintf(value, sizeof value, "\"v\"=dword:%08x\n\n", i);
+        text += "[HKEY_LOCAL_MACHINE\\" + path + "]\n" + value;
+        expected.keys.push_back({path, {{"v", 4, dword(i)}}});
+    }
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\APP3\\Sub]\n\n";
+    text += "[HKEY_LOCAL_MACHINE\\software\\app39\\Sub]\n\n";
+    expected.keys.push_back({"SOFTWARE\\APP3\\Sub", {}});
+    expected.keys.push_back({"software\\app39\\Sub", {}});
+    const std::optional<Hive> parsed = parse(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, expected);
+
+    EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\app0]\n"));
+    EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\software\\APP39]\n"));
+    EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\Software\\App3\\SUB]\n"));
 }
 
 TEST(HiveFormatReader, RejectsCorruptInput) {

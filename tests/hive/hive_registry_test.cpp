@@ -182,7 +182,7 @@ TEST_F(HiveRegistry, QueryReturnsTheStoredBytesExactly) {
     close_key(key);
 }
 
-TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForQueriesAndDeletedForWrites) {
+TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForNewHandlesAndDeletedForWrites) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     Key* writer = nullptr;
     Key* reader = nullptr;
@@ -190,13 +190,18 @@ TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForQueriesAndDeletedForWrites) 
     ASSERT_EQ(open_key(kGame, Access::kRead, &reader), kSuccess);
     const std::string without_game = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX]\n";
     spit(hive_, without_game);
+    // The open handle answers from the hive as it was opened.
     std::string data;
-    EXPECT_EQ(get(reader, "a", &data), kFileNotFound);
+    EXPECT_EQ(get(reader, "a", &data), kSuccess);
+    EXPECT_EQ(data, "1");
+    EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
     EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
     EXPECT_EQ(slurp(hive_), without_game);
+    EXPECT_EQ(get(writer, "a", &data), kFileNotFound);  // a write reads the hive again
 
     fs::remove(hive_);
-    EXPECT_EQ(get(reader, "a", &data), kFileNotFound);
+    EXPECT_EQ(get(reader, "a", &data), kSuccess);
+    EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
     EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
     EXPECT_FALSE(fs::exists(hive_));
     close_key(writer);
@@ -217,8 +222,9 @@ TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
     EXPECT_EQ(open_status(kGame, Access::kAll), kBadDb);
     EXPECT_EQ(create_status(kGame), kBadDb);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
-    EXPECT_EQ(get(reader, "a", &data), kBadDb);
+    EXPECT_EQ(get(reader, "a", &data), kSuccess);  // read whole before the damage
     EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kBadDb);
+    EXPECT_EQ(get(writer, "a", &data), kBadDb);
     EXPECT_EQ(slurp(hive_), corrupt);
     EXPECT_TRUE(leftovers(hive_).empty());
     close_key(writer);

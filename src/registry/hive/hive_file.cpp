@@ -138,14 +138,16 @@ reg::Status read_file(const std::string& path, std::string* text) {
     char buffer[65536];
     for (;;) {
         const std::size_t room = kMaxHiveSize + 1 - text->size();
-        const ssize_t got = ::read(fd.get(), buffer, room < sizeof buffer ? room : sizeof buffer);
+        const std::size_t wanted = room < sizeof buffer ? room : sizeof buffer;
+        const ssize_t got = ::read(fd.get(), buffer, wanted);
         if (got < 0) {
             if (errno == EINTR) continue;
             return errno_status(errno, IoKind::kRead);
         }
-        if (got == 0) return reg::kSuccess;
         text->append(buffer, static_cast<std::size_t>(got));
         if (text->size() > kMaxHiveSize) return reg::kBadDb;  // grew while being read
+        // A regular file reads short only at its end: no need to ask again.
+        if (static_cast<std::size_t>(got) < wanted) return reg::kSuccess;
     }
 }
 

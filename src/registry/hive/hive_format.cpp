@@ -21,12 +21,6 @@ constexpr std::string_view kEscapeLetters = "\\\"rn";
 
 char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = lower(c);
-    return out;
-}
-
 bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
 int hex_digit(char c) noexcept {
@@ -45,6 +39,89 @@ std::string_view trim_left(std::string_view text) noexcept {
     while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
     return text;
 }
+
+// Room made at first for the keys of a hive, and for the values of a key.
+constexpr std::size_t kKeysReserved = 8;
+constexpr std::size_t kValuesReserved = 8;
+
+// Hashing and comparing key paths in any case, as the registry matches them.
+struct FoldedHash {
+    std::size_t operator()(std::string_view text) const noexcept {
+        std::uint32_t hash = 2166136261u;  // 32-bit FNV-1a
+        for (const char c : text) hash = (hash ^ static_cast<unsigned char>(lower(c))) * 16777619u;
+        return hash;
+    }
+};
+
+struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const noexcept { return iequals(a, b); }
+};
+
+// The keys parsed so far, by path in any case. A few are searched one by
+// one; past kIndexedFrom they are hashed, so that parsing stays linear in
+// the number of keys (the search alone made it quadratic). The paths are
+// views into the text being parsed.
+class KeyIndex {
+  public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    std::size_t find(std::string_view path) const {
+        if (hashed_.empty()) {
+            for (std::size_t i = 0; i < paths_.size(); ++i) {
+                if (iequals(paths_[i], path)) return i;
+            }
+            return kNone;
+        }
+        const auto found = hashed_.find(path);
+        return found == hashed_.end() ? kNone : found->second;
+    }
+
+    // Adds the next key; its number is the count of keys before it.
+    void add(std::string_view path) {
+        paths_.push_back(path);
+        if (paths_.size() == kIndexedFrom) {
+            for (std::size_t i = 0; i < paths_.size(); ++i) hashed_.emplace(paths_[i], i);
+        } else if (paths_.size() > kIndexedFrom) {
+            hashed_.emplace(path, paths_.size() - 1);
+        }
+    }
+
+  private:
+    static constexpr std::size_t kIndexedFrom = 16;
+    std::vector<std::string_view> paths_;
+    std::unordered_map<std::string_view, std::size_t, FoldedHash, FoldedEqual> hashed_;
+};
+
+// The value names of the key being read, to find a name given twice. As with
+// the keys, a few are compared one by one; past kHashedFrom they are hashed
+// too, so that a key of a hundred thousand values is read in linear time. The
+// hashed names are copies: the values move as their vector grows.
+class ValueNames {
+  public:
+    // Starts over, for the values of another key.
+    void clear() {
+        if (!hashed_.empty()) hashed_ = {};  // frees the buckets, unlike clear()
+    }
+
+    // Takes the name of the last of `values`: false when one before it had it.
+    bool add_last(const std::vector<Value>& values) {
+        const std::string& name = values.back().name;
+        const std::size_t before = values.size() - 1;
+        if (before >= kHashedFrom) return hashed_.insert(name).second;
+        for (std::size_t i = 0; i < before; ++i) {
+            const std::string& seen = values[i].name;
+            if (seen.size() == name.size() && iequals(seen, name)) return false;
+        }
+        if (values.size() == kHashedFrom) {
+            for (const Value& value : values) hashed_.insert(value.name);
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::size_t kHashedFrom = 16;
+    std::unordered_set<std::string, FoldedHash, FoldedEqual> hashed_;
+};
 
 // The text, one line at a time, without line ends (LF or CRLF).
 class Lines {
@@ -71,37 +148,37 @@ class Lines {
     std::size_t number_ = 0;
 };
 
-// Reads a quoted, escaped string at the start of `*in` and consumes it.
+// Reads a quoted, escaped string at the start of `*in` and consumes it. The
+// bytes between escapes are copied a run at a time.
 bool read_string(std::string_view* in, std::string* out) {
     std::string_view text = *in;
     if (text.empty() || text.front() != '"') return false;
     out->clear();
-    for (std::size_t i = 1; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '"') {
-            in->remove_prefix(i + 1);
+    std::size_t i = 1;
+    for (;;) {
+        std::size_t special = i;
+        while (special < text.size() && text[special] != '"' && text[special] != '\\') ++special;
+        if (special == text.size()) return false;  // no closing quote
+        out->append(text.data() + i, special - i);
+        if (text[special] == '"') {
+            in->remove_prefix(special + 1);
             return true;
         }
-        if (c != '\\') {
-            out->push_back(c);
-            continue;
-        }
-        if (++i == text.size()) return false;
-        const std::size_t escape = kEscapeLetters.find(text[i]);
+        if (special + 1 == text.size()) return false;
+        const std::size_t escape = kEscapeLetters.find(text[special + 1]);
         if (escape == std::string_view::npos) return false;
         out->push_back(kEscapedBytes[escape]);
+        i = special + 2;
     }
-    return false;  // no closing quote
 }
 
 // Reads 1 to 8 hex digits at the start of `*in` and consumes them.
 bool read_hex_number(std::string_view* in, std::uint32_t* out) noexcept {
     std::size_t count = 0;
     std::uint32_t number = 0;
-    while (count < in->size() && hex_digit((*in)[count]) >= 0) {
+    for (int digit = 0; count < in->size() && (digit = hex_digit((*in)[count])) >= 0; ++count) {
         if (count == 8) return false;
-        number = number << 4 | static_cast<std::uint32_t>(hex_digit((*in)[count]));
-        ++count;
+        number = number << 4 | static_cast<std::uint32_t>(digit);
     }
     if (count == 0) return false;
     in->remove_prefix(count);
@@ -141,12 +218,14 @@ bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
 
 // Reads one value line into `value`.
 bool read_value(std::string_view line, Lines* lines, Value* value) {
-    if (consume(&line, "@")) {
+    if (!line.empty() && line.front() == '@') {
+        line.remove_prefix(1);
         value->name.clear();
     } else if (!read_string(&line, &value->name) || value->name.empty()) {
         return false;
     }
-    if (!consume(&line, "=")) return false;
+    if (line.empty() || line.front() != '=') return false;
+    line.remove_prefix(1);
     if (!line.empty() && line.front() == '"') {
         value->type = kTypeSz;
         return read_string(&line, &value->data) && trim_right(line).empty();
@@ -155,10 +234,10 @@ bool read_value(std::string_view line, Lines* lines, Value* value) {
         std::uint32_t number = 0;
         if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
         value->type = kTypeDword;
-        value->data.clear();
-        for (int shift = 0; shift < 32; shift += 8) {
-            value->data.push_back(static_cast<char>(number >> shift & 0xFF));
-        }
+        const char bytes[4] = {
+            static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
+            static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
+        value->data.assign(bytes, sizeof bytes);
         return true;
     }
     if (consume(&line, "hex:")) {
@@ -352,23 +431,12 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
         return fail(1, "the first line is not REGEDIT4");
     }
 
+    KeyIndex index;
+    ValueNames names;
     Hive hive;
+    hive.keys.reserve(kKeysReserved);
     std::vector<bool> has_section;  // per key: written by its own section
-    // Lower-case key paths with their index in hive.keys, and the lower-case
-    // names of the current section's values. A hive near the size limit can
-    // hold a million lines; searching the hive for each would take hours.
-    std::unordered_map<std::string, std::size_t> key_index;
-    std::unordered_set<std::string> value_names;
-    const auto add_key = [&](std::string_view path) {
-        const auto added = key_index.emplace(lowered(path), hive.keys.size());
-        if (added.second) {
-            hive.keys.push_back(Key{std::string(path), {}});
-            has_section.push_back(false);
-        }
-        return added.first->second;
-    };
     Key* current = nullptr;
-    Value value;
     while (lines.next(&line)) {
         if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
         std::string_view path;
@@ -380,24 +448,30 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
                             other_root ? "key not under HKEY_LOCAL_MACHINE" : "malformed key line");
             }
             // Add parents that have no section yet, then the key itself.
-            for (std::size_t end = path.find('\\'); end != std::string_view::npos;
-                 end = path.find('\\', end + 1)) {
-                add_key(path.substr(0, end));
+            for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+                const std::string_view part = path.substr(0, end);
+                if (index.find(part) == KeyIndex::kNone) {
+                    index.add(part);
+                    hive.keys.push_back(Key{std::string(part), {}});
+                    has_section.push_back(false);
+                }
+                if (end == std::string_view::npos) break;
             }
-            const std::size_t index = add_key(path);
-            if (has_section[index]) return fail(lines.number(), "second section for the same key");
-            has_section[index] = true;
-            current = &hive.keys[index];
-            // A new set: clear() would cost the buckets of the largest section yet.
-            std::unordered_set<std::string>().swap(value_names);
+            const std::size_t found = index.find(path);
+            if (has_section[found]) return fail(lines.number(), "second section for the same key");
+            has_section[found] = true;
+            current = &hive.keys[found];
+            names.clear();
             continue;
         }
         if (current == nullptr) return fail(lines.number(), "value line before any key line");
+        // Read the value in place; a name seen before in the key is an error.
+        if (current->values.empty()) current->values.reserve(kValuesReserved);
+        Value& value = current->values.emplace_back();
         if (!read_value(line, &lines, &value)) return fail(lines.number(), "malformed value line");
-        if (!value_names.insert(lowered(value.name)).second) {
+        if (!names.add_last(current->values)) {
             return fail(lines.number(), "second value of the same name in one key");
         }
-        current->values.push_back(std::move(value));
     }
     return hive;
 }
@@ -405,20 +479,23 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
 std::string serialize(const Hive& hive) {
     std::string out;
     out.append(kHeader).append("\n\n");
-    // Lower-case paths: of every key (the first of a path, as find() gives),
-    // and of those written so far.
-    std::unordered_map<std::string, const Key*> by_path;
-    for (const Key& key : hive.keys) by_path.emplace(lowered(key.path), &key);
-    std::unordered_set<std::string> written;
+    // Keys by path in any case (the first of a case-blind pair, as find()
+    // does), and the paths written so far: hashed, so that writing stays
+    // linear in the number of keys. The views are into the keys' paths.
+    std::unordered_map<std::string_view, const Key*, FoldedHash, FoldedEqual> keys;
+    for (const Key& key : hive.keys) keys.emplace(key.path, &key);
+    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> written;
     for (const Key& key : hive.keys) {
         // Each key on the way down, parents first, once each.
         for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
             const std::string_view path = std::string_view(key.path).substr(0, end);
-            const auto inserted = written.insert(lowered(path));
-            if (inserted.second) {
-                const auto at = by_path.find(*inserted.first);
-                const Key* found = at != by_path.end() ? at->second : nullptr;
-                write_section(found != nullptr ? std::string_view(found->path) : path, found, &out);
+            if (written.insert(path).second) {
+                const auto found = keys.find(path);
+                if (found != keys.end()) {
+                    write_section(found->second->path, found->second, &out);
+                } else {
+                    write_section(path, nullptr, &out);
+                }
             }
             if (end == std::string::npos) break;
         }

@@ -1,12 +1,25 @@
 // The registry interface on the file-backed hive (see hive_file.h for how the
 // file is read and replaced, hive_format.h for its text form).
 //
-// A key handle remembers only the key's path, in its stored case, and whether
-// it may write: every operation reads the hive afresh, so a handle sees the
-// changes of other handles and processes, and a key deleted by hand since it
-// was opened is reported as missing by queries and as deleted by writes.
+// A key handle remembers the key's path, in its stored case, whether it may
+// write, and the hive as read when it was opened: its queries answer from
+// that copy, so a reader that opens a key and queries its twelve values
+// reads and parses the file once, not thirteen times. Handles live inside
+// one exported call, and each call opens its own, so every call still reads
+// the file afresh; what a handle does not see is a change made by another
+// handle or process between its open and its queries. It then answers from
+// the whole, consistent hive it opened, as if those queries had come first:
+// a key deleted meanwhile still answers, and a hive corrupted meanwhile is
+// only noticed by the next open. A write through the handle drops the copy,
+// so the handle's next query reads the file again and sees the write.
+//
+// Writes never use the copy: each one reads, changes and replaces the file
+// under the writers' lock, so a write through a handle whose key has since
+// been deleted fails with ERROR_KEY_DELETED. A handle is used by one thread
+// at a time, as the settings code uses it.
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +30,8 @@
 struct vantor::reg::Key {
     std::string path;  // below HKEY_LOCAL_MACHINE, in the case stored in the hive
     bool writable;     // opened with Access::kAll or created
+    std::optional<vantor::hive::Hive> hive;    // what queries answer from, once read
+    const vantor::hive::Key* found = nullptr;  // the key in `hive`, or nullptr
 };
 
 namespace vantor::reg {
@@ -37,6 +52,12 @@ bool key_path(const char* path, std::string* out) {
 
 // A null value name, like an empty one, names the key's default value.
 std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
+
+// Makes `hive` the copy the handle's queries answer from.
+void keep(Key* key, hive::Hive&& hive) {
+    key->hive = std::move(hive);
+    key->found = key->hive->find(key->path);
+}
 
 // Runs `body`, turning anything it throws into a status.
 template <typename Body>
@@ -68,7 +89,8 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
         if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
-        *key = new Key{found->path, writable};
+        *key = new Key{found->path, writable, std::nullopt, nullptr};
+        keep(*key, std::move(hive));
         return kSuccess;
     });
 }
@@ -87,7 +109,8 @@ Status create_key(const char* path, Key** key) noexcept {
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
         if (const hive::Key* found = loaded == kSuccess ? hive.find(wanted) : nullptr) {
             if (hive::check_writable(file) != kSuccess) return kAccessDenied;
-            *key = new Key{found->path, true};
+            *key = new Key{found->path, true, std::nullopt, nullptr};
+            keep(*key, std::move(hive));
             return kSuccess;
         }
 
@@ -97,7 +120,7 @@ Status create_key(const char* path, Key** key) noexcept {
             return kSuccess;
         });
         if (updated != kSuccess) return updated;
-        *key = new Key{stored, true};
+        *key = new Key{stored, true, std::nullopt, nullptr};
         return kSuccess;
     });
 }
@@ -105,12 +128,14 @@ Status create_key(const char* path, Key** key) noexcept {
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
-        hive::Hive hive;
-        const Status loaded = hive::load(hive::hive_path(), &hive);
-        if (loaded != kSuccess) return loaded;
-        const hive::Key* found = hive.find(key->path);
-        if (found == nullptr) return kFileNotFound;
-        const hive::Value* value = found->find(value_name(name));
+        if (!key->hive) {
+            hive::Hive hive;
+            const Status loaded = hive::load(hive::hive_path(), &hive);
+            if (loaded != kSuccess) return loaded;
+            keep(key, std::move(hive));
+        }
+        if (key->found == nullptr) return kFileNotFound;
+        const hive::Value* value = key->found->find(value_name(name));
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
         const auto needed = static_cast<std::uint32_t>(value->data.size());
@@ -131,6 +156,9 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
     if (!key->writable) return kAccessDenied;
     if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
+    // The next query reads what this write left.
+    key->hive.reset();
+    key->found = nullptr;
     return guarded(kWriteFault, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
         const Status updated =
