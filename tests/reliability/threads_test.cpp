@@ -99,11 +99,13 @@ void calls(int t, Faults* faults) {
 using Threads = HiveFolder;
 
 TEST_F(Threads, AllEightFunctionsAtOnce) {
+    ::alarm(120);  // ends the test program should the threads deadlock
     std::vector<Faults> faults(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back(calls, t, &faults[static_cast<std::size_t>(t)]);
     for (std::thread& thread : threads) thread.join();
+    ::alarm(0);
 
     for (int t = 0; t < kThreads; ++t) {
         EXPECT_EQ(faults[static_cast<std::size_t>(t)].statuses, 0) << "thread " << t;
