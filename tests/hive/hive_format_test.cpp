@@ -59,6 +59,46 @@ Hive full_hive() {
     return hive;
 }
 
+std::string with_case(std::string text, bool upper) {
+    for (char& c : text) {
+        if (upper && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// parse_key() must agree with parse() on `text`: the same verdict and
+// report, and for every key (asked for in any case) the same key, for a
+// key the hive lacks none.
+void expect_parse_key_agrees(const std::string& text) {
+    ParseError whole_error;
+    const std::optional<Hive> whole = parse(text, &whole_error);
+    std::vector<std::string> paths = {"No\\Such\\Key"};
+    if (whole) {
+        for (const Key& key : whole->keys) {
+            paths.push_back(key.path);
+            paths.push_back(with_case(key.path, true));
+            paths.push_back(with_case(key.path, false));
+        }
+    }
+    for (const std::string& path : paths) {
+        std::optional<Key> key = Key{"stale", {}};
+        ParseError error;
+        ASSERT_EQ(parse_key(text, path, &key, &error), whole.has_value()) << path << "\n" << text;
+        if (!whole) {
+            EXPECT_FALSE(key) << text;
+            EXPECT_EQ(error.line, whole_error.line) << text;
+            EXPECT_EQ(error.message, whole_error.message) << text;
+            continue;
+        }
+        const Key* expected = whole->find(path);
+        ASSERT_EQ(key.has_value(), expected != nullptr) << path << "\n" << text;
+        if (expected != nullptr) {
+            EXPECT_EQ(*key, *expected) << path << "\n" << text;
+        }
+    }
+}
+
 TEST(HiveFormatGolden, WriterProducesGoldenFile) {
     EXPECT_EQ(serialize(full_hive()), read_golden("full.reg"));
 }
@@ -68,6 +108,8 @@ TEST(HiveFormatGolden, ReaderReadsGoldenFile) {
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, full_hive());
     EXPECT_EQ(serialize(*parsed), read_golden("full.reg"));
+    expect_parse_key_agrees(read_golden("full.reg"));
+    expect_parse_key_agrees(replace_all(read_golden("full.reg"), "\n", "\r\n"));
 }
 
 TEST(HiveFormatGolden, ReaderAcceptsCrlfLineEnds) {
@@ -104,6 +146,7 @@ TEST(HiveFormatReader, AcceptsHandWrittenVariants) {
     const std::optional<Hive> parsed = parse(text);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, expected);
+    expect_parse_key_agrees(text);
 }
 
 TEST(HiveFormatReader, AddsMissingParentsAndLetsALaterSectionFillThem) {
@@ -140,6 +183,8 @@ TEST(HiveFormatReader, MatchesKeysInAnyCaseInLongHives) {
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, expected);
 
+    expect_parse_key_agrees(text);
+
     EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\app0]\n"));
     EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\software\\APP39]\n"));
     EXPECT_FALSE(parse(text + "[HKEY_LOCAL_MACHINE\\Software\\App3\\SUB]\n"));
@@ -160,33 +205,36 @@ TEST(HiveFormatReader, RejectsCorruptInput) {
         "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\n",
         "REGEDIT4\n\n[-HKEY_LOCAL_MACHINE\\Software]\n",
         "REGEDIT4\n\n [HKEY_LOCAL_MACHINE\\Software]\n",
-        head + head.substr(10),                       // the same key twice
-        head + "\"a\"=\"1\"\n\"A\"=\"2\"\n",          // the same value twice
-        head + "\"a\"=\"tab\\t\"\n",                  // unknown escape
-        head + "\"a\"=\"open\n",                      // no closing quote
-        head + "\"a=\"x\"\n",                         // name without its quote
-        head + "\"\"=\"empty name\"\n",               // the default value is @
-        head + "\"a\"=\"x\" junk\n",                  // text after a value
-        head + "\"a\" = \"x\"\n",                     // spaces around =
-        head + "\"a\"\n",                             // no =
-        head + "\"a\"=-\n",                           // deletion
-        head + "\"a\"=x\n",                           // unknown data
-        head + "\"a\"=dword:\n",                      // no digits
-        head + "\"a\"=dword:123456789\n",             // nine digits
-        head + "\"a\"=dword:12g\n",                   // not hex
-        head + "\"a\"=hex:4\n",                       // one digit
-        head + "\"a\"=hex:4g\n",                      // not hex
-        head + "\"a\"=hex:41,\n",                     // trailing comma
-        head + "\"a\"=hex:41 ,42\n",                  // space in the list
-        head + "\"a\"=hex:41,\\\n",                   // continued past the end
-        head + "\"a\"=hex:41,\\\n\n  42\n",           // continued by a blank line
-        head + "\"a\"=hex(7:41\n",                    // no closing parenthesis
-        head + "\"a\"=hex():41\n",                    // no type
-        head + "\"a\"=hex(123456789):41\n",           // type over 32 bits
-        head + std::string("\"a\"=\"nul\0\"\n", 11),  // NUL byte
+        head + head.substr(10),                         // the same key twice
+        head + "\"a\"=\"1\"\n\"A\"=\"2\"\n",            // the same value twice
+        head + "\"a\"=\"tab\\t\"\n",                    // unknown escape
+        head + "\"a\"=\"open\n",                        // no closing quote
+        head + "\"a=\"x\"\n",                           // name without its quote
+        head + "\"\"=\"empty name\"\n",                 // the default value is @
+        head + "\"a\"=\"x\" junk\n",                    // text after a value
+        head + "\"a\" = \"x\"\n",                       // spaces around =
+        head + "\"a\"\n",                               // no =
+        head + "\"a\"=-\n",                             // deletion
+        head + "\"a\"=x\n",                             // unknown data
+        head + "\"a\"=dword:\n",                        // no digits
+        head + "\"a\"=dword:123456789\n",               // nine digits
+        head + "\"a\"=dword:12g\n",                     // not hex
+        head + "\"a\"=hex:4\n",                         // one digit
+        head + "\"a\"=hex:4g\n",                        // not hex
+        head + "\"a\"=hex:41,\n",                       // trailing comma
+        head + "\"a\"=hex:41 ,42\n",                    // space in the list
+        head + "\"a\"=hex:41,\\\n",                     // continued past the end
+        head + "\"a\"=hex:41,\\\n\n  42\n",             // continued by a blank line
+        head + "\"a\"=hex(7:41\n",                      // no closing parenthesis
+        head + "\"a\"=hex():41\n",                      // no type
+        head + "\"a\"=hex(123456789):41\n",             // type over 32 bits
+        head + std::string("\"a\"=\"nul\0\"\n", 11),    // NUL byte
+        head + "\"q\\\"x\"=\"1\"\n\"Q\\\"X\"=\"2\"\n",  // the same escaped name twice
+        head + "\"a\rb\"=\"1\"\n\"A\\rB\"=\"2\"\n",     // a CR as itself, then escaped
     };
     for (const std::string& text : corrupt) {
         EXPECT_FALSE(parse(text)) << text;
+        expect_parse_key_agrees(text);
     }
 }
 
@@ -216,6 +264,7 @@ TEST(HiveFormatReader, ReportsTheFirstWrongLine) {
         EXPECT_EQ(error.line, c.line) << c.text;
         EXPECT_EQ(error.message, c.message) << c.text;
         EXPECT_FALSE(parse(c.text, nullptr)) << c.text;
+        expect_parse_key_agrees(c.text);
     }
     // A good text parses as it does without the report, which stays untouched.
     ParseError untouched{7, "before"};
@@ -223,6 +272,26 @@ TEST(HiveFormatReader, ReportsTheFirstWrongLine) {
     EXPECT_EQ(parse(good, &untouched), parse(good));
     EXPECT_TRUE(parse(good, &untouched));
     EXPECT_EQ(untouched.line, 7u);
+}
+
+// Value names are compared as decoded, in any case, however long the key
+// and whether or not they hold escapes; the names of one key do not clash
+// with those of another.
+TEST(HiveFormatReader, FindsRepeatedNamesAmongManyEscapedOnes) {
+    std::string text = "REGEDIT4\n\n";
+    for (const char* key : {"[HKEY_LOCAL_MACHINE\\A]\n", "[HKEY_LOCAL_MACHINE\\B]\n"}) {
+        text += key;
+        for (int i = 0; i < 40; ++i) {
+            const std::string n = std::to_string(i);
+            text += i % 2 == 0 ? "\"v\\\\" + n + "\"=\"x\"\n" : "\"plain " + n + "\"=dword:1\n";
+        }
+    }
+    ASSERT_TRUE(parse(text));
+    expect_parse_key_agrees(text);
+    for (const char* again : {"\"V\\\\38\"=\"y\"\n", "\"PLAIN 39\"=\"y\"\n", "\"v\\\\0\"=hex:\n"}) {
+        EXPECT_FALSE(parse(text + again)) << again;
+        expect_parse_key_agrees(text + again);
+    }
 }
 
 TEST(HiveFormatWriter, WritesEveryKeyOnTheWay) {
@@ -267,6 +336,7 @@ TEST(HiveFormatWriter, RoundTripsRandomHives) {
         const std::optional<Hive> parsed = parse(text);
         ASSERT_TRUE(parsed) << text;
         ASSERT_EQ(*parsed, hive) << text;
+        expect_parse_key_agrees(text);
     }
 }
 

@@ -235,6 +235,13 @@ reg::Status load(const std::string& path, Hive* hive) {
     return reg::kSuccess;
 }
 
+reg::Status load_key(const std::string& path, std::string_view key_path, std::optional<Key>* key) {
+    std::string text;
+    const reg::Status status = read_file(path, &text);
+    if (status != reg::kSuccess) return status;
+    return parse_key(text, key_path, key) ? reg::kSuccess : reg::kBadDb;
+}
+
 reg::Status check_writable(const std::string& path) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) == 0) {

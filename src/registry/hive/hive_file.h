@@ -23,7 +23,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "registry/hive/hive_format.h"
 #include "registry/registry.h"
@@ -42,6 +44,11 @@ std::string hive_path();
 // no file; kBadDb when it is too large or does not parse in full; or the
 // read error's status.
 reg::Status load(const std::string& path, Hive* hive);
+
+// As load(), for a reader of one key: reads the hive at `path`, checks all
+// of it as load() does, and keeps only the key at `key_path` (in any case),
+// or nothing when the hive has no such key. The same statuses as load().
+reg::Status load_key(const std::string& path, std::string_view key_path, std::optional<Key>* key);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder (if any) are writable

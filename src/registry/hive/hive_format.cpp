@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -94,33 +95,49 @@ class KeyIndex {
 
 // The value names of the key being read, to find a name given twice. As with
 // the keys, a few are compared one by one; past kHashedFrom they are hashed
-// too, so that a key of a hundred thousand values is read in linear time. The
-// hashed names are copies: the values move as their vector grows.
+// too, so that a key of a hundred thousand values is read in linear time.
+// Names are kept as views: into the text when they hold no escape (nearly
+// always), otherwise into copies pooled here and reused from key to key.
 class ValueNames {
   public:
     // Starts over, for the values of another key.
     void clear() {
+        seen_.clear();
+        copies_used_ = 0;
         if (!hashed_.empty()) hashed_ = {};  // frees the buckets, unlike clear()
     }
 
-    // Takes the name of the last of `values`: false when one before it had it.
-    bool add_last(const std::vector<Value>& values) {
-        const std::string& name = values.back().name;
-        const std::size_t before = values.size() - 1;
-        if (before >= kHashedFrom) return hashed_.insert(name).second;
-        for (std::size_t i = 0; i < before; ++i) {
-            const std::string& seen = values[i].name;
-            if (seen.size() == name.size() && iequals(seen, name)) return false;
+    // Takes the next name of the key: false when the key had it already.
+    // `in_text` tells that `name` stays valid for the whole parse.
+    bool add(std::string_view name, bool in_text) {
+        if (seen_.size() >= kHashedFrom) {
+            if (hashed_.find(name) != hashed_.end()) return false;
+        } else {
+            for (const std::string_view seen : seen_) {
+                if (iequals(seen, name)) return false;
+            }
         }
-        if (values.size() == kHashedFrom) {
-            for (const Value& value : values) hashed_.insert(value.name);
+        if (!in_text) {
+            if (copies_used_ == copies_.size()) copies_.emplace_back();
+            std::string& copy = copies_[copies_used_++];
+            copy.assign(name);
+            name = copy;
+        }
+        seen_.push_back(name);
+        if (seen_.size() == kHashedFrom) {
+            hashed_.insert(seen_.begin(), seen_.end());
+        } else if (seen_.size() > kHashedFrom) {
+            hashed_.insert(name);
         }
         return true;
     }
 
   private:
     static constexpr std::size_t kHashedFrom = 16;
-    std::unordered_set<std::string, FoldedHash, FoldedEqual> hashed_;
+    std::vector<std::string_view> seen_;
+    std::deque<std::string> copies_;  // a deque: its strings never move
+    std::size_t copies_used_ = 0;
+    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> hashed_;
 };
 
 // The text, one line at a time, without line ends (LF or CRLF).
@@ -216,39 +233,71 @@ bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
     }
 }
 
-// Reads one value line into `value`.
-bool read_value(std::string_view line, Lines* lines, Value* value) {
+// A value line as read: views valid until the next line is read.
+struct ValueLine {
+    std::string_view name;     // empty for the default value
+    bool name_in_text = true;  // a view into the text, not into a scratch buffer
+    std::uint32_t type = 0;
+    std::string_view data;
+};
+
+// Reads a quoted name at the start of `*in` and consumes it. A name without
+// escapes is the text between the quotes; one with escapes is decoded into
+// `*scratch`.
+bool read_name(std::string_view* in, std::string* scratch, ValueLine* value) {
+    const std::string_view text = *in;
+    std::size_t end = 1;
+    while (end < text.size() && text[end] != '"' && text[end] != '\\') ++end;
+    if (end < text.size() && text[end] == '"') {
+        value->name = text.substr(1, end - 1);
+        value->name_in_text = true;
+        in->remove_prefix(end + 1);
+        return true;
+    }
+    if (!read_string(in, scratch)) return false;
+    value->name = *scratch;
+    value->name_in_text = false;
+    return true;
+}
+
+// Reads one value line (and the lines a hex list goes on over). The name and
+// data are decoded into the scratch buffers when they are not plain views.
+bool read_value(std::string_view line, Lines* lines, std::string* name, std::string* data,
+                ValueLine* value) {
     if (!line.empty() && line.front() == '@') {
         line.remove_prefix(1);
-        value->name.clear();
-    } else if (!read_string(&line, &value->name) || value->name.empty()) {
+        value->name = {};
+        value->name_in_text = true;
+    } else if (line.empty() || line.front() != '"' || !read_name(&line, name, value) ||
+               value->name.empty()) {
         return false;
     }
     if (line.empty() || line.front() != '=') return false;
     line.remove_prefix(1);
     if (!line.empty() && line.front() == '"') {
         value->type = kTypeSz;
-        return read_string(&line, &value->data) && trim_right(line).empty();
-    }
-    if (consume(&line, "dword:")) {
+        if (!read_string(&line, data) || !trim_right(line).empty()) return false;
+    } else if (consume(&line, "dword:")) {
         std::uint32_t number = 0;
         if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
         value->type = kTypeDword;
         const char bytes[4] = {
             static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
             static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
-        value->data.assign(bytes, sizeof bytes);
-        return true;
-    }
-    if (consume(&line, "hex:")) {
+        data->assign(bytes, sizeof bytes);
+    } else if (consume(&line, "hex:")) {
         value->type = kTypeBinary;
-        return read_hex_bytes(line, lines, &value->data);
+        if (!read_hex_bytes(line, lines, data)) return false;
+    } else if (consume(&line, "hex(")) {
+        if (!read_hex_number(&line, &value->type) || !consume(&line, "):") ||
+            !read_hex_bytes(line, lines, data)) {
+            return false;
+        }
+    } else {
+        return false;
     }
-    if (consume(&line, "hex(")) {
-        if (!read_hex_number(&line, &value->type) || !consume(&line, "):")) return false;
-        return read_hex_bytes(line, lines, &value->data);
-    }
-    return false;
+    value->data = *data;
+    return true;
 }
 
 // Reads a section line's key path (without the root), or returns false.
@@ -336,6 +385,131 @@ void write_section(std::string_view path, const Key* key, std::string* out) {
     out->push_back('\n');
 }
 
+// Reads the whole text by the grammar and tells `sink` what it holds, in
+// order: sink.add_key(path) for each key as it first appears (its number is
+// the count of keys before it; parents without a section of their own come
+// just before their first child), sink.enter(number) when the key's section
+// starts, and sink.value(line) for each of the section's values (the views
+// last until the next call). Returns false, with *error filled when given,
+// at the first line that breaks the grammar; the sink has then been told
+// only part of the hive. parse() and parse_key() are both this function, so
+// they accept and refuse exactly the same texts.
+template <typename Sink>
+bool read_hive(std::string_view text, Sink& sink, ParseError* error) {
+    const auto fail = [error](std::size_t line, const char* message) {
+        if (error != nullptr) *error = ParseError{line, message};
+        return false;
+    };
+    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        const auto newlines =
+            std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+        return fail(static_cast<std::size_t>(newlines) + 1, "NUL byte");
+    }
+    Lines lines(text);
+    std::string_view line;
+    if (!lines.next(&line) || trim_right(line) != kHeader) {
+        return fail(1, "the first line is not REGEDIT4");
+    }
+
+    KeyIndex index;
+    ValueNames names;
+    std::vector<bool> has_section;  // per key: written by its own section
+    bool in_section = false;
+    // Scratch buffers for decoded names and data, reused line after line.
+    std::string name_buffer;
+    std::string data_buffer;
+    ValueLine value;
+    while (lines.next(&line)) {
+        if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
+        std::string_view path;
+        if (line.front() == '[') {
+            if (!read_section(line, &path)) {
+                const bool other_root = iequals(line.substr(1, 5), "HKEY_") &&
+                                        !iequals(line.substr(1, kRoot.size()), kRoot);
+                return fail(lines.number(),
+                            other_root ? "key not under HKEY_LOCAL_MACHINE" : "malformed key line");
+            }
+            // Add parents that have no section yet, then the key itself.
+            std::size_t found = KeyIndex::kNone;
+            for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+                const std::string_view part = path.substr(0, end);
+                found = index.find(part);
+                if (found == KeyIndex::kNone) {
+                    found = has_section.size();
+                    index.add(part);
+                    has_section.push_back(false);
+                    sink.add_key(part);
+                }
+                if (end == std::string_view::npos) break;
+            }
+            if (has_section[found]) return fail(lines.number(), "second section for the same key");
+            has_section[found] = true;
+            in_section = true;
+            names.clear();
+            sink.enter(found);
+            continue;
+        }
+        if (!in_section) return fail(lines.number(), "value line before any key line");
+        if (!read_value(line, &lines, &name_buffer, &data_buffer, &value)) {
+            return fail(lines.number(), "malformed value line");
+        }
+        if (!names.add(value.name, value.name_in_text)) {
+            return fail(lines.number(), "second value of the same name in one key");
+        }
+        sink.value(value);
+    }
+    return true;
+}
+
+// Builds the whole hive.
+class HiveSink {
+  public:
+    HiveSink() { hive_.keys.reserve(kKeysReserved); }
+
+    void add_key(std::string_view path) { hive_.keys.push_back(Key{std::string(path), {}}); }
+    void enter(std::size_t key) { current_ = &hive_.keys[key]; }
+    void value(const ValueLine& line) {
+        if (current_->values.empty()) current_->values.reserve(kValuesReserved);
+        current_->values.push_back(
+            Value{std::string(line.name), line.type, std::string(line.data)});
+    }
+
+    Hive& hive() { return hive_; }
+
+  private:
+    Hive hive_;
+    Key* current_ = nullptr;
+};
+
+// Builds the one key at a path, in any case; the others are only checked.
+class KeySink {
+  public:
+    KeySink(std::string_view wanted, std::optional<Key>* key) : wanted_(wanted), key_(key) {}
+
+    void add_key(std::string_view path) {
+        // Key paths are unique in any case, so at most one matches.
+        if (iequals(path, wanted_)) {
+            found_ = count_;
+            key_->emplace(Key{std::string(path), {}});
+        }
+        ++count_;
+    }
+    void enter(std::size_t key) { reading_ = key == found_; }
+    void value(const ValueLine& line) {
+        if (!reading_) return;
+        std::vector<Value>& values = (*key_)->values;
+        if (values.empty()) values.reserve(kValuesReserved);
+        values.push_back(Value{std::string(line.name), line.type, std::string(line.data)});
+    }
+
+  private:
+    std::string_view wanted_;
+    std::optional<Key>* key_;
+    std::size_t count_ = 0;
+    std::size_t found_ = KeyIndex::kNone;
+    bool reading_ = false;
+};
+
 }  // namespace
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
@@ -416,64 +590,18 @@ Key& Hive::ensure(std::string_view path, bool* added) {
 std::optional<Hive> parse(std::string_view text) { return parse(text, nullptr); }
 
 std::optional<Hive> parse(std::string_view text, ParseError* error) {
-    const auto fail = [error](std::size_t line, const char* message) -> std::optional<Hive> {
-        if (error != nullptr) *error = ParseError{line, message};
-        return std::nullopt;
-    };
-    if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        const auto newlines =
-            std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
-        return fail(static_cast<std::size_t>(newlines) + 1, "NUL byte");
-    }
-    Lines lines(text);
-    std::string_view line;
-    if (!lines.next(&line) || trim_right(line) != kHeader) {
-        return fail(1, "the first line is not REGEDIT4");
-    }
+    HiveSink sink;
+    if (!read_hive(text, sink, error)) return std::nullopt;
+    return std::move(sink.hive());
+}
 
-    KeyIndex index;
-    ValueNames names;
-    Hive hive;
-    hive.keys.reserve(kKeysReserved);
-    std::vector<bool> has_section;  // per key: written by its own section
-    Key* current = nullptr;
-    while (lines.next(&line)) {
-        if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
-        std::string_view path;
-        if (line.front() == '[') {
-            if (!read_section(line, &path)) {
-                const bool other_root = iequals(line.substr(1, 5), "HKEY_") &&
-                                        !iequals(line.substr(1, kRoot.size()), kRoot);
-                return fail(lines.number(),
-                            other_root ? "key not under HKEY_LOCAL_MACHINE" : "malformed key line");
-            }
-            // Add parents that have no section yet, then the key itself.
-            for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-                const std::string_view part = path.substr(0, end);
-                if (index.find(part) == KeyIndex::kNone) {
-                    index.add(part);
-                    hive.keys.push_back(Key{std::string(part), {}});
-                    has_section.push_back(false);
-                }
-                if (end == std::string_view::npos) break;
-            }
-            const std::size_t found = index.find(path);
-            if (has_section[found]) return fail(lines.number(), "second section for the same key");
-            has_section[found] = true;
-            current = &hive.keys[found];
-            names.clear();
-            continue;
-        }
-        if (current == nullptr) return fail(lines.number(), "value line before any key line");
-        // Read the value in place; a name seen before in the key is an error.
-        if (current->values.empty()) current->values.reserve(kValuesReserved);
-        Value& value = current->values.emplace_back();
-        if (!read_value(line, &lines, &value)) return fail(lines.number(), "malformed value line");
-        if (!names.add_last(current->values)) {
-            return fail(lines.number(), "second value of the same name in one key");
-        }
-    }
-    return hive;
+bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+               ParseError* error) {
+    key->reset();
+    KeySink sink(path, key);
+    if (read_hive(text, sink, error)) return true;
+    key->reset();
+    return false;
 }
 
 std::string serialize(const Hive& hive) {

@@ -115,6 +115,15 @@ struct ParseError {
 // As parse(text); on failure also fills *error, when given.
 std::optional<Hive> parse(std::string_view text, ParseError* error);
 
+// Reads only the key at `path` (in any case) out of a hive, for a reader that
+// wants one key: the whole text is still checked, line by line, exactly as
+// parse() checks it, but only this key's values are kept. Returns false when
+// parse(text, error) would fail, filling *error the same way; otherwise sets
+// *key to what parse(text)->find(path) would give, or to nothing when the
+// hive has no such key.
+bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+               ParseError* error = nullptr);
+
 // Writes a hive in its canonical text form.
 std::string serialize(const Hive& hive);
 

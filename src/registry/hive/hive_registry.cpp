@@ -2,16 +2,18 @@
 // file is read and replaced, hive_format.h for its text form).
 //
 // A key handle remembers the key's path, in its stored case, whether it may
-// write, and the hive as read when it was opened: its queries answer from
-// that copy, so a reader that opens a key and queries its twelve values
-// reads and parses the file once, not thirteen times. Handles live inside
-// one exported call, and each call opens its own, so every call still reads
-// the file afresh; what a handle does not see is a change made by another
-// handle or process between its open and its queries. It then answers from
-// the whole, consistent hive it opened, as if those queries had come first:
-// a key deleted meanwhile still answers, and a hive corrupted meanwhile is
-// only noticed by the next open. A write through the handle drops the copy,
-// so the handle's next query reads the file again and sees the write.
+// write, and the key's values as read when it was opened: its queries answer
+// from that copy, so a reader that opens a key and queries its twelve values
+// reads and parses the file once, not thirteen times. Reading checks the
+// whole hive, as every operation does, but keeps only the handle's key.
+// Handles live inside one exported call, and each call opens its own, so
+// every call still reads the file afresh; what a handle does not see is a
+// change made by another handle or process between its open and its
+// queries. It then answers from the key as the whole, consistent hive it
+// opened held it, as if those queries had come first: a key deleted
+// meanwhile still answers, and a hive corrupted meanwhile is only noticed by
+// the next open. A write through the handle drops the copy, so the handle's
+// next query reads the file again and sees the write.
 //
 // Writes never use the copy: each one reads, changes and replaces the file
 // under the writers' lock, so a write through a handle whose key has since
@@ -28,10 +30,10 @@
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
-    std::string path;  // below HKEY_LOCAL_MACHINE, in the case stored in the hive
-    bool writable;     // opened with Access::kAll or created
-    std::optional<vantor::hive::Hive> hive;    // what queries answer from, once read
-    const vantor::hive::Key* found = nullptr;  // the key in `hive`, or nullptr
+    std::string path;   // below HKEY_LOCAL_MACHINE, in the case stored in the hive
+    bool writable;      // opened with Access::kAll or created
+    bool read = false;  // `found` holds what the file held
+    std::optional<vantor::hive::Key> found;  // what queries answer from; none: no such key
 };
 
 namespace vantor::reg {
@@ -53,10 +55,11 @@ bool key_path(const char* path, std::string* out) {
 // A null value name, like an empty one, names the key's default value.
 std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
 
-// Makes `hive` the copy the handle's queries answer from.
-void keep(Key* key, hive::Hive&& hive) {
-    key->hive = std::move(hive);
-    key->found = key->hive->find(key->path);
+// Makes `found` (the key as read, or nothing) the copy the handle's queries
+// answer from.
+void keep(Key* key, std::optional<hive::Key>&& found) {
+    key->found = std::move(found);
+    key->read = true;
 }
 
 // Runs `body`, turning anything it throws into a status.
@@ -80,17 +83,16 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         std::string wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const std::string file = hive::hive_path();
-        hive::Hive hive;
-        const Status loaded = hive::load(file, &hive);
+        std::optional<hive::Key> found;
+        const Status loaded = hive::load_key(file, wanted, &found);
         if (loaded != kSuccess) return loaded;
-        const hive::Key* found = hive.find(wanted);
-        if (found == nullptr) return kFileNotFound;
+        if (!found) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
         if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
-        *key = new Key{found->path, writable, std::nullopt, nullptr};
-        keep(*key, std::move(hive));
+        *key = new Key{found->path, writable, false, std::nullopt};
+        keep(*key, std::move(found));
         return kSuccess;
     });
 }
@@ -104,13 +106,13 @@ Status create_key(const char* path, Key** key) noexcept {
         const std::string file = hive::hive_path();
 
         // The usual case, an existing key, needs no lock and no write.
-        hive::Hive hive;
-        const Status loaded = hive::load(file, &hive);
+        std::optional<hive::Key> found;
+        const Status loaded = hive::load_key(file, wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
-        if (const hive::Key* found = loaded == kSuccess ? hive.find(wanted) : nullptr) {
+        if (found) {
             if (hive::check_writable(file) != kSuccess) return kAccessDenied;
-            *key = new Key{found->path, true, std::nullopt, nullptr};
-            keep(*key, std::move(hive));
+            *key = new Key{found->path, true, false, std::nullopt};
+            keep(*key, std::move(found));
             return kSuccess;
         }
 
@@ -120,7 +122,7 @@ Status create_key(const char* path, Key** key) noexcept {
             return kSuccess;
         });
         if (updated != kSuccess) return updated;
-        *key = new Key{stored, true, std::nullopt, nullptr};
+        *key = new Key{stored, true, false, std::nullopt};
         return kSuccess;
     });
 }
@@ -128,13 +130,13 @@ Status create_key(const char* path, Key** key) noexcept {
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
-        if (!key->hive) {
-            hive::Hive hive;
-            const Status loaded = hive::load(hive::hive_path(), &hive);
+        if (!key->read) {
+            std::optional<hive::Key> found;
+            const Status loaded = hive::load_key(hive::hive_path(), key->path, &found);
             if (loaded != kSuccess) return loaded;
-            keep(key, std::move(hive));
+            keep(key, std::move(found));
         }
-        if (key->found == nullptr) return kFileNotFound;
+        if (!key->found) return kFileNotFound;
         const hive::Value* value = key->found->find(value_name(name));
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
@@ -157,8 +159,8 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
     if (!key->writable) return kAccessDenied;
     if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
     // The next query reads what this write left.
-    key->hive.reset();
-    key->found = nullptr;
+    key->read = false;
+    key->found.reset();
     return guarded(kWriteFault, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
         const Status updated =
