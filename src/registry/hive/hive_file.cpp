@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "registry/hive/errno_status.h"
@@ -124,8 +127,33 @@ bool write_all(int fd, std::string_view data) noexcept {
     return true;
 }
 
-// Reads the whole file, but never more than one byte past kMaxHiveSize.
-reg::Status read_file(const std::string& path, std::string* text) {
+// A file's bytes, in a buffer that is not zeroed before the read fills it.
+class Text {
+  public:
+    std::string_view view() const noexcept { return {bytes_.get(), size_}; }
+
+    // Room for `room` bytes, keeping the first `size` ones.
+    void reserve(std::size_t room, std::size_t size) {
+        std::unique_ptr<char[]> bytes(new char[room]);
+        if (size != 0) std::memcpy(bytes.get(), bytes_.get(), size);
+        bytes_ = std::move(bytes);
+        room_ = room;
+    }
+
+    char* data() noexcept { return bytes_.get(); }
+    std::size_t room() const noexcept { return room_; }
+    void set_size(std::size_t size) noexcept { size_ = size; }
+
+  private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t room_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Reads the whole file, but never more than one byte past kMaxHiveSize,
+// straight into `text`: room for one byte more than fstat() gave, so that a
+// file of unchanged size reads short, at its end, in a single read().
+reg::Status read_file(const std::string& path, Text* text) {
     // O_NONBLOCK keeps a FIFO put in the hive's place from blocking the call.
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return errno_status(errno, IoKind::kRead);
@@ -133,22 +161,26 @@ reg::Status read_file(const std::string& path, std::string* text) {
     if (::fstat(fd.get(), &info) != 0) return errno_status(errno, IoKind::kRead);
     if (!S_ISREG(info.st_mode)) return reg::kReadFault;
     if (static_cast<std::size_t>(info.st_size) > kMaxHiveSize) return reg::kBadDb;
-    text->clear();
-    text->reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
+    text->reserve(static_cast<std::size_t>(info.st_size) + 1, 0);
+    std::size_t size = 0;
     for (;;) {
-        const std::size_t room = kMaxHiveSize + 1 - text->size();
-        const std::size_t wanted = room < sizeof buffer ? room : sizeof buffer;
-        const ssize_t got = ::read(fd.get(), buffer, wanted);
+        if (size == text->room()) {
+            // The file grew while being read: make room, up to the limit.
+            if (size > kMaxHiveSize) return reg::kBadDb;
+            text->reserve(std::min(size * 2, kMaxHiveSize + 1), size);
+        }
+        const std::size_t wanted = text->room() - size;
+        const ssize_t got = ::read(fd.get(), text->data() + size, wanted);
         if (got < 0) {
             if (errno == EINTR) continue;
             return errno_status(errno, IoKind::kRead);
         }
-        text->append(buffer, static_cast<std::size_t>(got));
-        if (text->size() > kMaxHiveSize) return reg::kBadDb;  // grew while being read
+        size += static_cast<std::size_t>(got);
         // A regular file reads short only at its end: no need to ask again.
-        if (static_cast<std::size_t>(got) < wanted) return reg::kSuccess;
+        if (static_cast<std::size_t>(got) < wanted) break;
     }
+    text->set_size(size);
+    return reg::kSuccess;
 }
 
 // Opens and locks "<hive>.lock". Read-only is enough for flock(), and lets a
@@ -226,20 +258,20 @@ std::string hive_path() {
 }
 
 reg::Status load(const std::string& path, Hive* hive) {
-    std::string text;
+    Text text;
     const reg::Status status = read_file(path, &text);
     if (status != reg::kSuccess) return status;
-    std::optional<Hive> parsed = parse(text);
+    std::optional<Hive> parsed = parse(text.view());
     if (!parsed) return reg::kBadDb;
     *hive = std::move(*parsed);
     return reg::kSuccess;
 }
 
 reg::Status load_key(const std::string& path, std::string_view key_path, std::optional<Key>* key) {
-    std::string text;
+    Text text;
     const reg::Status status = read_file(path, &text);
     if (status != reg::kSuccess) return status;
-    return parse_key(text, key_path, key) ? reg::kSuccess : reg::kBadDb;
+    return parse_key(text.view(), key_path, key) ? reg::kSuccess : reg::kBadDb;
 }
 
 reg::Status check_writable(const std::string& path) {

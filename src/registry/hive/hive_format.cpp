@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
@@ -24,12 +25,21 @@ char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c 
 
 bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
-int hex_digit(char c) noexcept {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+// The value of each byte as a hex digit, or -1.
+constexpr auto kHexDigits = [] {
+    struct Table {
+        signed char value[256] = {};
+    } table;
+    for (int c = 0; c < 256; ++c) {
+        table.value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                         : -1);
+    }
+    return table;
+}();
+
+int hex_digit(char c) noexcept { return kHexDigits.value[static_cast<unsigned char>(c)]; }
 
 std::string_view trim_right(std::string_view text) noexcept {
     while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
@@ -43,7 +53,7 @@ std::string_view trim_left(std::string_view text) noexcept {
 
 // Room made at first for the keys of a hive, and for the values of a key.
 constexpr std::size_t kKeysReserved = 8;
-constexpr std::size_t kValuesReserved = 8;
+constexpr std::size_t kValuesReserved = 16;
 
 // Hashing and comparing key paths in any case, as the registry matches them.
 struct FoldedHash {
@@ -65,6 +75,8 @@ struct FoldedEqual {
 class KeyIndex {
   public:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    KeyIndex() { paths_.reserve(kIndexedFrom); }
 
     std::size_t find(std::string_view path) const {
         if (hashed_.empty()) {
@@ -100,6 +112,8 @@ class KeyIndex {
 // always), otherwise into copies pooled here and reused from key to key.
 class ValueNames {
   public:
+    ValueNames() { seen_.reserve(kHashedFrom); }
+
     // Starts over, for the values of another key.
     void clear() {
         seen_.clear();
@@ -113,8 +127,15 @@ class ValueNames {
         if (seen_.size() >= kHashedFrom) {
             if (hashed_.find(name) != hashed_.end()) return false;
         } else {
+            // Names of a key often share their length and all but their last
+            // bytes ("Setting 10", "Setting 12"): the last byte tells them
+            // apart without a loop.
+            const char last = name.empty() ? '\0' : lower(name.back());
             for (const std::string_view seen : seen_) {
-                if (iequals(seen, name)) return false;
+                if (seen.size() == name.size() && (seen.empty() || lower(seen.back()) == last) &&
+                    iequals(seen, name)) {
+                    return false;
+                }
             }
         }
         if (!in_text) {
@@ -166,17 +187,18 @@ class Lines {
 };
 
 // Reads a quoted, escaped string at the start of `*in` and consumes it. The
-// bytes between escapes are copied a run at a time.
+// bytes between escapes are copied a run at a time; with `out` null the
+// string is only checked.
 bool read_string(std::string_view* in, std::string* out) {
     std::string_view text = *in;
     if (text.empty() || text.front() != '"') return false;
-    out->clear();
+    if (out != nullptr) out->clear();
     std::size_t i = 1;
     for (;;) {
         std::size_t special = i;
         while (special < text.size() && text[special] != '"' && text[special] != '\\') ++special;
         if (special == text.size()) return false;  // no closing quote
-        out->append(text.data() + i, special - i);
+        if (out != nullptr) out->append(text.data() + i, special - i);
         if (text[special] == '"') {
             in->remove_prefix(special + 1);
             return true;
@@ -184,16 +206,20 @@ bool read_string(std::string_view* in, std::string* out) {
         if (special + 1 == text.size()) return false;
         const std::size_t escape = kEscapeLetters.find(text[special + 1]);
         if (escape == std::string_view::npos) return false;
-        out->push_back(kEscapedBytes[escape]);
+        if (out != nullptr) out->push_back(kEscapedBytes[escape]);
         i = special + 2;
     }
 }
 
 // Reads 1 to 8 hex digits at the start of `*in` and consumes them.
 bool read_hex_number(std::string_view* in, std::uint32_t* out) noexcept {
+    const std::size_t size = in->size();
+    const char* text = in->data();
     std::size_t count = 0;
     std::uint32_t number = 0;
-    for (int digit = 0; count < in->size() && (digit = hex_digit((*in)[count])) >= 0; ++count) {
+    for (; count < size; ++count) {
+        const int digit = hex_digit(text[count]);
+        if (digit < 0) break;
         if (count == 8) return false;
         number = number << 4 | static_cast<std::uint32_t>(digit);
     }
@@ -211,9 +237,10 @@ bool consume(std::string_view* in, std::string_view prefix) noexcept {
 
 // Reads a comma-separated list of two-digit hex bytes, which may go on over
 // continuation lines ("," "\" at a line's end). `rest` is what follows "hex:"
-// or "hex(N):" on the value's own line.
+// or "hex(N):" on the value's own line. With `out` null the list is only
+// checked.
 bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
-    out->clear();
+    if (out != nullptr) out->clear();
     rest = trim_right(rest);
     if (rest.empty()) return true;  // no data
     for (;;) {
@@ -221,7 +248,7 @@ bool read_hex_bytes(std::string_view rest, Lines* lines, std::string* out) {
         const int high = hex_digit(rest[0]);
         const int low = hex_digit(rest[1]);
         if (high < 0 || low < 0) return false;
-        out->push_back(static_cast<char>(high << 4 | low));
+        if (out != nullptr) out->push_back(static_cast<char>(high << 4 | low));
         rest.remove_prefix(2);
         if (rest.empty()) return true;
         if (rest.front() != ',') return false;
@@ -284,7 +311,7 @@ bool read_value(std::string_view line, Lines* lines, std::string* name, std::str
         const char bytes[4] = {
             static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
             static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
-        data->assign(bytes, sizeof bytes);
+        if (data != nullptr) data->assign(bytes, sizeof bytes);
     } else if (consume(&line, "hex:")) {
         value->type = kTypeBinary;
         if (!read_hex_bytes(line, lines, data)) return false;
@@ -296,7 +323,7 @@ bool read_value(std::string_view line, Lines* lines, std::string* name, std::str
     } else {
         return false;
     }
-    value->data = *data;
+    value->data = data != nullptr ? std::string_view(*data) : std::string_view();
     return true;
 }
 
@@ -389,11 +416,12 @@ void write_section(std::string_view path, const Key* key, std::string* out) {
 // order: sink.add_key(path) for each key as it first appears (its number is
 // the count of keys before it; parents without a section of their own come
 // just before their first child), sink.enter(number) when the key's section
-// starts, and sink.value(line) for each of the section's values (the views
-// last until the next call). Returns false, with *error filled when given,
-// at the first line that breaks the grammar; the sink has then been told
-// only part of the hive. parse() and parse_key() are both this function, so
-// they accept and refuse exactly the same texts.
+// starts, and, when enter() returned true, sink.value(line) for each of the
+// section's values (the views last until the next call). The values of a
+// section the sink does not want are checked but not decoded. Returns false, with *error filled
+// when given, at the first line that breaks the grammar; the sink has then been told only part of
+// the hive. parse() and parse_key() are both this function, so they accept and refuse exactly the
+// same texts.
 template <typename Sink>
 bool read_hive(std::string_view text, Sink& sink, ParseError* error) {
     const auto fail = [error](std::size_t line, const char* message) {
@@ -414,10 +442,13 @@ bool read_hive(std::string_view text, Sink& sink, ParseError* error) {
     KeyIndex index;
     ValueNames names;
     std::vector<bool> has_section;  // per key: written by its own section
+    has_section.reserve(kKeysReserved);
     bool in_section = false;
-    // Scratch buffers for decoded names and data, reused line after line.
+    // Scratch buffers for decoded names and data, reused line after line;
+    // `data` is null in a section whose values are not wanted.
     std::string name_buffer;
     std::string data_buffer;
+    std::string* data = nullptr;
     ValueLine value;
     while (lines.next(&line)) {
         if (trim_right(line).empty() || line.front() == ';' || line.front() == '#') continue;
@@ -429,34 +460,34 @@ bool read_hive(std::string_view text, Sink& sink, ParseError* error) {
                 return fail(lines.number(),
                             other_root ? "key not under HKEY_LOCAL_MACHINE" : "malformed key line");
             }
-            // Add parents that have no section yet, then the key itself.
-            std::size_t found = KeyIndex::kNone;
-            for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+            // Add parents that have no section yet, then the key itself. A
+            // key already known has all its parents.
+            std::size_t found = index.find(path);
+            for (std::size_t end = path.find('\\'); found == KeyIndex::kNone;
+                 end = path.find('\\', end + 1)) {
                 const std::string_view part = path.substr(0, end);
-                found = index.find(part);
-                if (found == KeyIndex::kNone) {
-                    found = has_section.size();
+                if (end == std::string_view::npos || index.find(part) == KeyIndex::kNone) {
                     index.add(part);
                     has_section.push_back(false);
                     sink.add_key(part);
+                    if (end == std::string_view::npos) found = has_section.size() - 1;
                 }
-                if (end == std::string_view::npos) break;
             }
             if (has_section[found]) return fail(lines.number(), "second section for the same key");
             has_section[found] = true;
             in_section = true;
             names.clear();
-            sink.enter(found);
+            data = sink.enter(found) ? &data_buffer : nullptr;
             continue;
         }
         if (!in_section) return fail(lines.number(), "value line before any key line");
-        if (!read_value(line, &lines, &name_buffer, &data_buffer, &value)) {
+        if (!read_value(line, &lines, &name_buffer, data, &value)) {
             return fail(lines.number(), "malformed value line");
         }
         if (!names.add(value.name, value.name_in_text)) {
             return fail(lines.number(), "second value of the same name in one key");
         }
-        sink.value(value);
+        if (data != nullptr) sink.value(value);
     }
     return true;
 }
@@ -467,7 +498,10 @@ class HiveSink {
     HiveSink() { hive_.keys.reserve(kKeysReserved); }
 
     void add_key(std::string_view path) { hive_.keys.push_back(Key{std::string(path), {}}); }
-    void enter(std::size_t key) { current_ = &hive_.keys[key]; }
+    bool enter(std::size_t key) {
+        current_ = &hive_.keys[key];
+        return true;
+    }
     void value(const ValueLine& line) {
         if (current_->values.empty()) current_->values.reserve(kValuesReserved);
         current_->values.push_back(
@@ -494,9 +528,8 @@ class KeySink {
         }
         ++count_;
     }
-    void enter(std::size_t key) { reading_ = key == found_; }
+    bool enter(std::size_t key) const { return key == found_; }
     void value(const ValueLine& line) {
-        if (!reading_) return;
         std::vector<Value>& values = (*key_)->values;
         if (values.empty()) values.reserve(kValuesReserved);
         values.push_back(Value{std::string(line.name), line.type, std::string(line.data)});
@@ -507,13 +540,14 @@ class KeySink {
     std::optional<Key>* key_;
     std::size_t count_ = 0;
     std::size_t found_ = KeyIndex::kNone;
-    bool reading_ = false;
 };
 
 }  // namespace
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
+    // Names that match mostly match in the same case too.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (lower(a[i]) != lower(b[i])) return false;
     }
