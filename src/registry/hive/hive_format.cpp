@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
-#include <deque>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -139,8 +139,8 @@ class ValueNames {
             }
         }
         if (!in_text) {
-            if (copies_used_ == copies_.size()) copies_.emplace_back();
-            std::string& copy = copies_[copies_used_++];
+            if (copies_used_ == copies_.size()) copies_.push_back(std::make_unique<std::string>());
+            std::string& copy = *copies_[copies_used_++];
             copy.assign(name);
             name = copy;
         }
@@ -156,7 +156,8 @@ class ValueNames {
   private:
     static constexpr std::size_t kHashedFrom = 16;
     std::vector<std::string_view> seen_;
-    std::deque<std::string> copies_;  // a deque: its strings never move
+    // Each copy on its own, so that it never moves; none made until needed.
+    std::vector<std::unique_ptr<std::string>> copies_;
     std::size_t copies_used_ = 0;
     std::unordered_set<std::string_view, FoldedHash, FoldedEqual> hashed_;
 };
@@ -230,7 +231,11 @@ bool read_hex_number(std::string_view* in, std::uint32_t* out) noexcept {
 }
 
 bool consume(std::string_view* in, std::string_view prefix) noexcept {
-    if (in->substr(0, prefix.size()) != prefix) return false;
+    // A loop, not memcmp(): the prefixes are a few bytes long.
+    if (in->size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if ((*in)[i] != prefix[i]) return false;
+    }
     in->remove_prefix(prefix.size());
     return true;
 }
@@ -546,8 +551,9 @@ class KeySink {
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    // Names that match mostly match in the same case too.
-    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+    // Long names (key paths) that match mostly match in the same case too.
+    constexpr std::size_t kLong = 16;
+    if (a.size() >= kLong && std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (lower(a[i]) != lower(b[i])) return false;
     }
