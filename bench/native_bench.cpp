@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "records.h"
 #include "vantor.h"
 
 namespace {
@@ -120,32 +121,6 @@ std::size_t read_whole(const std::string& path, std::vector<char>& buffer) {
     }
     ::close(fd);
     return size;
-}
-
-// Two versions of each record that differ in every value but serialize to
-// the same length, so that alternating between them keeps the hive's size.
-GameConfigSettings game_record(int which) {
-    GameConfigSettings game{};
-    std::snprintf(game.UserName, sizeof game.UserName, "Commander %d", which);
-    std::snprintf(game.SessionName, sizeof game.SessionName, "Evening match %d", which);
-    std::snprintf(game.Protocol, sizeof game.Protocol, "TCP/IP %d", which);
-    std::snprintf(game.LastMap, sizeof game.LastMap, "Desert Pass %d", which);
-    const auto n = static_cast<std::uint32_t>(which);
-    game.TankType = 1 + n;
-    game.Scenario = 3 + n;
-    game.ComputerPlayers = 5 + n;
-    game.Lives = 7 + n;
-    game.QuickStart = n;
-    game.MidiVolume = 60 + n;
-    game.WavVolume = 80 + n;
-    game.VideoMode = 2 + n;
-    return game;
-}
-
-KeyConfigSettings key_record(int which) {
-    const auto n = static_cast<std::uint32_t>(which);
-    return KeyConfigSettings{70 + n, 72 + n, 74 + n, 76 + n, 78 + n, 80 + n,
-                             82 + n, 84 + n, 86 + n, 88 + n, 90 + n, 92 + n};
 }
 
 // The hive's text before the library adds its two keys: `count` other
