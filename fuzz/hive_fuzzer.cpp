@@ -1,6 +1,9 @@
 // The hive codec on arbitrary bytes: parsing never crashes or reads out of
 // bounds, a failure names a line of the text, and whatever parses is written
 // back to a text that parses to the same hive and is written the same again.
+// Reading one key agrees with the whole parse: the same verdict and report,
+// and for a key of the hive (the last one, and one the hive lacks) the same
+// key.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     hive::ParseError error;
     const std::optional<hive::Hive> parsed = hive::parse(text, &error);
+    const std::string_view wanted =
+        parsed && !parsed->keys.empty() ? std::string_view(parsed->keys.back().path) : "Software";
+    std::optional<hive::Key> key;
+    hive::ParseError key_error;
+    if (hive::parse_key(text, wanted, &key, &key_error) != parsed.has_value()) {
+        fault("reading one key and reading the hive disagree on the text");
+    }
+    if (!parsed && (key || key_error.line != error.line || key_error.message != error.message)) {
+        fault("reading one key reports another fault than reading the hive");
+    }
+    if (parsed) {
+        const hive::Key* expected = parsed->find(wanted);
+        if (key.has_value() != (expected != nullptr) || (key && !(*key == *expected))) {
+            fault("reading one key gives another key than reading the hive");
+        }
+        if (!hive::parse_key(text, "No\\Such\\Key", &key) || key) {
+            fault("reading a missing key finds one");
+        }
+    }
     if (!parsed) {
         std::size_t lines = 1;
         for (const char c : text) lines += c == '\n';
