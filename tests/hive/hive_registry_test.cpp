@@ -243,6 +243,29 @@ TEST_F(HiveRegistry, HiveOverSixteenMebibytesIsCorrupt) {
     EXPECT_EQ(fs::file_size(hive_), hive::kMaxHiveSize + 1);
 }
 
+// Small hives are read in one go into a fixed buffer, larger ones through
+// the heap: sizes on either side of the switch read the same, whole.
+TEST_F(HiveRegistry, HivesAroundTheSmallBufferReadWhole) {
+    const std::string seven("\x07\0\0\0", 4);
+    ASSERT_EQ(put(kGame, "Lives", kTypeDword, seven), kSuccess);
+    const std::string stored = slurp(hive_);
+    for (const std::size_t size : {std::size_t{8190}, std::size_t{8191}, std::size_t{8192},
+                                   std::size_t{8193}, std::size_t{16385}}) {
+        // A comment line fills the hive up to `size`; the value comes last.
+        std::string text = "REGEDIT4\n;";
+        text.append(size - text.size() - (stored.size() - 9) - 1, 'x');
+        text += "\n" + stored.substr(9);
+        ASSERT_EQ(text.size(), size);
+        spit(hive_, text);
+        Key* key = nullptr;
+        ASSERT_EQ(open_key(kGame, Access::kRead, &key), kSuccess) << size;
+        std::string lives;
+        EXPECT_EQ(get(key, "Lives", &lives), kSuccess) << size;
+        EXPECT_EQ(lives, seven) << size;
+        close_key(key);
+    }
+}
+
 // A hand-made hive may hold a hundred thousand keys or values in one
 // section; it is read and written like a small one, not searched line by
 // line (which made a 4 MiB hive take minutes to read, and one near the size

@@ -127,43 +127,73 @@ bool write_all(int fd, std::string_view data) noexcept {
     return true;
 }
 
-// A file's bytes, in a buffer that is not zeroed before the read fills it.
+// A file's bytes, in a buffer that is not zeroed before the read fills it:
+// a small one inside the object (on the caller's stack) for the usual hive
+// of a few keys, the heap for larger ones.
 class Text {
   public:
-    std::string_view view() const noexcept { return {bytes_.get(), size_}; }
+    static constexpr std::size_t kSmall = 8192;
+
+    Text() noexcept : data_(small_) {}
+    Text(const Text&) = delete;
+    Text& operator=(const Text&) = delete;
+
+    std::string_view view() const noexcept { return {data_, size_}; }
 
     // Room for `room` bytes, keeping the first `size` ones.
     void reserve(std::size_t room, std::size_t size) {
+        if (room <= room_) return;
         std::unique_ptr<char[]> bytes(new char[room]);
-        if (size != 0) std::memcpy(bytes.get(), bytes_.get(), size);
-        bytes_ = std::move(bytes);
+        if (size != 0) std::memcpy(bytes.get(), data_, size);
+        heap_ = std::move(bytes);
+        data_ = heap_.get();
         room_ = room;
     }
 
-    char* data() noexcept { return bytes_.get(); }
+    char* data() noexcept { return data_; }
     std::size_t room() const noexcept { return room_; }
     void set_size(std::size_t size) noexcept { size_ = size; }
 
   private:
-    std::unique_ptr<char[]> bytes_;
-    std::size_t room_ = 0;
+    char small_[kSmall];
+    std::unique_ptr<char[]> heap_;
+    char* data_;
+    std::size_t room_ = kSmall;
     std::size_t size_ = 0;
 };
 
 // Reads the whole file, but never more than one byte past kMaxHiveSize,
-// straight into `text`: room for one byte more than fstat() gave, so that a
-// file of unchanged size reads short, at its end, in a single read().
+// straight into `text`.
+//
+// The usual hive is read in one read() into the small buffer, without
+// asking fstat() first: a regular file reads short only at its end, so a
+// read that is neither empty nor full is the whole file. An empty or full
+// read, or a failed one, is checked: only a regular file will do, and a
+// larger one gets room for one byte more than fstat() gave, so that a file
+// of unchanged size reads short, at its end, in a single read(). (A FIFO in
+// the hive's place that a writer has just filled with a little text passes
+// as a file of that text; the parser then judges it like any other.)
 reg::Status read_file(const std::string& path, Text* text) {
     // O_NONBLOCK keeps a FIFO put in the hive's place from blocking the call.
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return errno_status(errno, IoKind::kRead);
+    std::size_t size = 0;
+    ssize_t first = 0;
+    do {
+        first = ::read(fd.get(), text->data(), text->room());
+    } while (first < 0 && errno == EINTR);
+    if (first > 0 && static_cast<std::size_t>(first) < text->room()) {
+        text->set_size(static_cast<std::size_t>(first));
+        return reg::kSuccess;
+    }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return errno_status(errno, IoKind::kRead);
     if (!S_ISREG(info.st_mode)) return reg::kReadFault;
+    if (first < 0) return errno_status(errno, IoKind::kRead);
     if (static_cast<std::size_t>(info.st_size) > kMaxHiveSize) return reg::kBadDb;
-    text->reserve(static_cast<std::size_t>(info.st_size) + 1, 0);
-    std::size_t size = 0;
-    for (;;) {
+    size = static_cast<std::size_t>(first);
+    text->reserve(static_cast<std::size_t>(info.st_size) + 1, size);
+    while (first != 0) {
         if (size == text->room()) {
             // The file grew while being read: make room, up to the limit.
             if (size > kMaxHiveSize) return reg::kBadDb;

@@ -551,11 +551,9 @@ class KeySink {
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    // Long names (key paths) that match mostly match in the same case too.
-    constexpr std::size_t kLong = 16;
-    if (a.size() >= kLong && std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+    // Names compared are mostly in the same case: fold only where bytes differ.
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
     }
     return true;
 }

@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
@@ -34,6 +35,7 @@ struct vantor::reg::Key {
     bool writable;      // opened with Access::kAll or created
     bool read = false;  // `found` holds what the file held
     std::optional<vantor::hive::Key> found;  // what queries answer from; none: no such key
+    std::size_t next = 0;  // the value after the last one queried: likely the next asked for
 };
 
 namespace vantor::reg {
@@ -60,6 +62,23 @@ std::string_view value_name(const char* name) noexcept { return name != nullptr 
 void keep(Key* key, std::optional<hive::Key>&& found) {
     key->found = std::move(found);
     key->read = true;
+    key->next = 0;
+}
+
+// The value called `name` in the handle's copy. Callers mostly ask for the
+// values in the order they were stored, so the one after the last found is
+// tried before the others.
+const hive::Value* find_value(Key* key, std::string_view name) noexcept {
+    const std::vector<hive::Value>& values = key->found->values;
+    const hive::Value* value = nullptr;
+    if (key->next < values.size() && hive::iequals(values[key->next].name, name)) {
+        value = &values[key->next];
+    } else {
+        value = key->found->find(name);
+        if (value == nullptr) return nullptr;
+    }
+    key->next = static_cast<std::size_t>(value - values.data()) + 1;
+    return value;
 }
 
 // Runs `body`, turning anything it throws into a status.
@@ -137,7 +156,7 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
             keep(key, std::move(found));
         }
         if (!key->found) return kFileNotFound;
-        const hive::Value* value = key->found->find(value_name(name));
+        const hive::Value* value = find_value(key, value_name(name));
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
         const auto needed = static_cast<std::uint32_t>(value->data.size());
