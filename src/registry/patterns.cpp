@@ -13,8 +13,10 @@ void read_text(Key* key, const char* name, char* field) noexcept {
     char buffer[kTextLimit];
     std::uint32_t size = sizeof buffer;
     if (query_value(key, name, buffer, &size) != kSuccess) return;
-    std::size_t length = 0;
-    while (length < size && length < kTextLimit - 1 && buffer[length] != '\0') ++length;
+    const std::size_t kept = size < kTextLimit - 1 ? size : kTextLimit - 1;
+    const void* nul = std::memchr(buffer, '\0', kept);
+    const std::size_t length =
+        nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - buffer) : kept;
     std::memcpy(field, buffer, length);
     field[length] = '\0';
 }

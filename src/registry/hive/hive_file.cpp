@@ -173,9 +173,9 @@ class Text {
 // of unchanged size reads short, at its end, in a single read(). (A FIFO in
 // the hive's place that a writer has just filled with a little text passes
 // as a file of that text; the parser then judges it like any other.)
-reg::Status read_file(const std::string& path, Text* text) {
+reg::Status read_file(const char* path, Text* text) {
     // O_NONBLOCK keeps a FIFO put in the hive's place from blocking the call.
-    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const Fd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return errno_status(errno, IoKind::kRead);
     std::size_t size = 0;
     ssize_t first = 0;
@@ -282,14 +282,14 @@ reg::Status replace(const Location& at, const std::string& path, const std::stri
 
 }  // namespace
 
-std::string hive_path() {
+const char* hive_path() noexcept {
     const char* path = std::getenv("VANTOR_REGISTRY");
     return path != nullptr && *path != '\0' ? path : VANTOR_DEFAULT_REGISTRY;
 }
 
 reg::Status load(const std::string& path, Hive* hive) {
     Text text;
-    const reg::Status status = read_file(path, &text);
+    const reg::Status status = read_file(path.c_str(), &text);
     if (status != reg::kSuccess) return status;
     std::optional<Hive> parsed = parse(text.view());
     if (!parsed) return reg::kBadDb;
@@ -297,7 +297,7 @@ reg::Status load(const std::string& path, Hive* hive) {
     return reg::kSuccess;
 }
 
-reg::Status load_key(const std::string& path, std::string_view key_path, std::optional<Key>* key) {
+reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key) {
     Text text;
     const reg::Status status = read_file(path, &text);
     if (status != reg::kSuccess) return status;

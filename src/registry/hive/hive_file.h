@@ -37,8 +37,8 @@ namespace vantor::hive {
 inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
 
 // $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
-// Read afresh on every call.
-std::string hive_path();
+// Read afresh on every call; valid until the environment changes.
+const char* hive_path() noexcept;
 
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
 // no file; kBadDb when it is too large or does not parse in full; or the
@@ -48,7 +48,7 @@ reg::Status load(const std::string& path, Hive* hive);
 // As load(), for a reader of one key: reads the hive at `path`, checks all
 // of it as load() does, and keeps only the key at `key_path` (in any case),
 // or nothing when the hive has no such key. The same statuses as load().
-reg::Status load_key(const std::string& path, std::string_view key_path, std::optional<Key>* key);
+reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder (if any) are writable

@@ -117,6 +117,7 @@ class ValueNames {
     // Starts over, for the values of another key.
     void clear() {
         seen_.clear();
+        filter_ = 0;
         copies_used_ = 0;
         if (!hashed_.empty()) hashed_ = {};  // frees the buckets, unlike clear()
     }
@@ -129,12 +130,19 @@ class ValueNames {
         } else {
             // Names of a key often share their length and all but their last
             // bytes ("Setting 10", "Setting 12"): the last byte tells them
-            // apart without a loop.
+            // apart without a loop. A bit per (length, last byte) pair seen
+            // skips the loop altogether for a name like none before it.
             const char last = name.empty() ? '\0' : lower(name.back());
-            for (const std::string_view seen : seen_) {
-                if (seen.size() == name.size() && (seen.empty() || lower(seen.back()) == last) &&
-                    iequals(seen, name)) {
-                    return false;
+            const std::uint64_t bit =
+                std::uint64_t{1} << ((name.size() * 7 + static_cast<unsigned char>(last)) & 63);
+            const bool maybe_seen = (filter_ & bit) != 0;
+            filter_ |= bit;
+            if (maybe_seen) {
+                for (const std::string_view seen : seen_) {
+                    if (seen.size() == name.size() &&
+                        (seen.empty() || lower(seen.back()) == last) && iequals(seen, name)) {
+                        return false;
+                    }
                 }
             }
         }
@@ -156,6 +164,7 @@ class ValueNames {
   private:
     static constexpr std::size_t kHashedFrom = 16;
     std::vector<std::string_view> seen_;
+    std::uint64_t filter_ = 0;  // bits of the (length, last byte) pairs in seen_
     // Each copy on its own, so that it never moves; none made until needed.
     std::vector<std::unique_ptr<std::string>> copies_;
     std::size_t copies_used_ = 0;

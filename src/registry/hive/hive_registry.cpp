@@ -45,12 +45,12 @@ constexpr Status kKeyDeleted = 1018;  // ERROR_KEY_DELETED
 
 // The key path without one trailing backslash, or false when the hive
 // cannot hold such a key (null, empty, an empty component, CR or LF).
-bool key_path(const char* path, std::string* out) {
+bool key_path(const char* path, std::string_view* out) noexcept {
     if (path == nullptr) return false;
     std::string_view wanted = path;
     if (!wanted.empty() && wanted.back() == '\\') wanted.remove_suffix(1);
     if (!hive::valid_key_path(wanted)) return false;
-    out->assign(wanted);
+    *out = wanted;
     return true;
 }
 
@@ -99,9 +99,9 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     if (key == nullptr) return kInvalidParameter;
     *key = nullptr;
     return guarded(kReadFault, [&]() -> Status {
-        std::string wanted;
+        std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const std::string file = hive::hive_path();
+        const char* file = hive::hive_path();
         std::optional<hive::Key> found;
         const Status loaded = hive::load_key(file, wanted, &found);
         if (loaded != kSuccess) return loaded;
@@ -110,7 +110,8 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
         if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
-        *key = new Key{found->path, writable, false, std::nullopt};
+        // The handle takes the stored path; its copy of the key needs only the values.
+        *key = new Key{std::move(found->path), writable, false, std::nullopt};
         keep(*key, std::move(found));
         return kSuccess;
     });
@@ -120,13 +121,13 @@ Status create_key(const char* path, Key** key) noexcept {
     if (key == nullptr) return kInvalidParameter;
     *key = nullptr;
     return guarded(kWriteFault, [&]() -> Status {
-        std::string wanted;
+        std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const std::string file = hive::hive_path();
 
         // The usual case, an existing key, needs no lock and no write.
         std::optional<hive::Key> found;
-        const Status loaded = hive::load_key(file, wanted, &found);
+        const Status loaded = hive::load_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
         if (found) {
             if (hive::check_writable(file) != kSuccess) return kAccessDenied;
