@@ -111,7 +111,8 @@ TEST(FieldTable, TextsAreCutAt255BytesAndAlwaysEnd) {
     EXPECT_EQ(records.game.Protocol[3], '\0');  // no tail of the longer text left
 }
 
-TEST(FieldTable, KnowsTheDefaults) {
+// Both records with every field at the default the table gives it.
+Records records_at_defaults() {
     Records records;
     for (const Field* f = fields_begin(); f != fields_end(); ++f) {
         if (f->kind == Kind::kText) {
@@ -120,6 +121,11 @@ TEST(FieldTable, KnowsTheDefaults) {
             put_number(records, *f, f->default_number);
         }
     }
+    return records;
+}
+
+TEST(FieldTable, KnowsTheDefaults) {
+    Records records = records_at_defaults();
     for (const Field* f = fields_begin(); f != fields_end(); ++f)
         EXPECT_TRUE(is_default(records, *f));
     EXPECT_STREQ(records.game.UserName, "Your Name Here");
@@ -268,14 +274,7 @@ TEST(ValueParsing, StoredValuesNeedTheirTypeSizeAndRange) {
 // --- .reg files --------------------------------------------------------------
 
 Records sample_records() {
-    Records records;
-    for (const Field* f = fields_begin(); f != fields_end(); ++f) {
-        if (f->kind == Kind::kText) {
-            put_text(records, *f, f->default_text);
-        } else {
-            put_number(records, *f, f->default_number);
-        }
-    }
+    Records records = records_at_defaults();
     std::strcpy(records.game.UserName, "Cmdr \"Ace\" \\ \xE9");
     std::strcpy(records.game.SessionName, "line one\r\nline two");
     put_text(records, field("Last Map"), "");
