@@ -10,6 +10,7 @@
 #include <ostream>
 
 #include "key_names.h"
+#include "registry/codes.h"
 #include "reg_file.h"
 #include "values.h"
 
@@ -26,42 +27,12 @@ std::string full_key(RecordId record) {
     return std::string("HKEY_LOCAL_MACHINE\\") + record_key_path(record);
 }
 
-// The registry statuses the library passes on, in words.
+// A registry status the library passed on, with its meaning when known.
 std::string status_text(std::int32_t status) {
-    const char* what = nullptr;
-    switch (status) {
-        case 2:
-            what = "not found";
-            break;
-        case 5:
-            what = "access denied";
-            break;
-        case 8:
-            what = "not enough memory";
-            break;
-        case 19:
-            what = "write-protected";
-            break;
-        case 29:
-            what = "write fault";
-            break;
-        case 30:
-            what = "read fault";
-            break;
-        case 87:
-            what = "invalid parameter";
-            break;
-        case 112:
-            what = "disk full";
-            break;
-        case 1009:
-            what = "the registry store is corrupt";
-            break;
-        default:
-            break;
-    }
     std::string text = "status " + std::to_string(status);
-    if (what != nullptr) text += std::string(" (") + what + ")";
+    if (const vantor::reg::StatusInfo* info = vantor::reg::find_status(status)) {
+        text += std::string(" (") + info->text + ")";
+    }
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "registry/codes.h"
 #include "registry/hive/hive_format.h"
 #include "text.h"
 
@@ -10,8 +11,8 @@ namespace {
 
 namespace hive = vantor::hive;
 
-constexpr std::uint32_t kTypeSz = 1;
-constexpr std::uint32_t kTypeDword = 4;
+using vantor::reg::kTypeDword;
+using vantor::reg::kTypeSz;
 constexpr std::string_view kRegedit4 = "REGEDIT4";
 constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";

@@ -1,12 +1,13 @@
 #include "values.h"
 
 #include "key_names.h"
+#include "registry/codes.h"
 
 namespace vantorctl {
 namespace {
 
-constexpr std::uint32_t kTypeSz = 1;     // REG_SZ
-constexpr std::uint32_t kTypeDword = 4;  // REG_DWORD
+using vantor::reg::kTypeDword;
+using vantor::reg::kTypeSz;
 constexpr std::uint32_t kLowestKey = 1;
 constexpr std::uint32_t kHighestKey = 254;
 

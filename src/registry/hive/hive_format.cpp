@@ -7,14 +7,17 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "registry/codes.h"
+
 namespace vantor::hive {
 namespace {
 
+using reg::kTypeBinary;
+using reg::kTypeDword;
+using reg::kTypeSz;
+
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE\\";
-constexpr std::uint32_t kTypeSz = 1;
-constexpr std::uint32_t kTypeBinary = 3;
-constexpr std::uint32_t kTypeDword = 4;
 constexpr std::size_t kWrapColumn = 76;
 constexpr char kDigits[] = "0123456789abcdef";
 // Bytes a quoted string escapes, and the letter after the backslash for each.

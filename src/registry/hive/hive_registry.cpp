@@ -41,8 +41,6 @@ struct vantor::reg::Key {
 namespace vantor::reg {
 namespace {
 
-constexpr Status kKeyDeleted = 1018;  // ERROR_KEY_DELETED
-
 // The key path without one trailing backslash, or false when the hive
 // cannot hold such a key (null, empty, an empty component, CR or LF).
 bool key_path(const char* path, std::string_view* out) noexcept {
