@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 
 namespace {
 

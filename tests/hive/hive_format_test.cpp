@@ -1,4 +1,4 @@
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 
 #include <gtest/gtest.h>
 

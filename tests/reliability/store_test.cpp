@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "reliability/reliability.h"
 #include "support/private_mount.h"
 #include "vantor.h"

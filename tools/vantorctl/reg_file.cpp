@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "registry/codes.h"
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "text.h"
 
 namespace vantorctl {

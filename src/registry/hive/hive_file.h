@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "registry/registry.h"
 
 namespace vantor::hive {

@@ -1,5 +1,5 @@
 // The registry interface on the file-backed hive (see hive_file.h for how the
-// file is read and replaced, hive_format.h for its text form).
+// file is read and replaced, hive/format.h for its text form).
 //
 // A key handle remembers the key's path, in its stored case, whether it may
 // write, and the key's values as read when it was opened: its queries answer
@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "registry/hive/hive_file.h"
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
