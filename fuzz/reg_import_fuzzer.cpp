@@ -20,7 +20,7 @@ namespace {
 
 vantorctl::Records defaults() {
     vantorctl::Records records;
-    for (const vantorctl::Field* field = vantorctl::fields_begin();
+    for (const vantorctl::Setting* field = vantorctl::fields_begin();
          field != vantorctl::fields_end(); ++field) {
         if (field->kind == vantorctl::Kind::kText) {
             vantorctl::put_text(records, *field, field->default_text);
@@ -33,13 +33,13 @@ vantorctl::Records defaults() {
 
 vantorctl::Records applied(const std::vector<vantorctl::Assignment>& assignments) {
     vantorctl::Records records = defaults();
-    vantorctl::apply(assignments, vantorctl::RecordId::kGame, &records);
-    vantorctl::apply(assignments, vantorctl::RecordId::kKeys, &records);
+    vantorctl::apply(assignments, vantorctl::Record::kGame, &records);
+    vantorctl::apply(assignments, vantorctl::Record::kKeys, &records);
     return records;
 }
 
 bool same(const vantorctl::Records& a, const vantorctl::Records& b) {
-    for (const vantorctl::Field* field = vantorctl::fields_begin();
+    for (const vantorctl::Setting* field = vantorctl::fields_begin();
          field != vantorctl::fields_end(); ++field) {
         const bool equal =
             field->kind == vantorctl::Kind::kText

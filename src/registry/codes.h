@@ -8,18 +8,18 @@
 
 // VANTOR_STATUS_MAP(XX) calls XX(constant, code, win32_name, text) for each
 // status the library produces or relies on.
-#define VANTOR_STATUS_MAP(XX)                                                     \
-    XX(kSuccess, 0, "ERROR_SUCCESS", "success")                                   \
-    XX(kFileNotFound, 2, "ERROR_FILE_NOT_FOUND", "not found")                     \
-    XX(kAccessDenied, 5, "ERROR_ACCESS_DENIED", "access denied")                  \
-    XX(kNotEnoughMemory, 8, "ERROR_NOT_ENOUGH_MEMORY", "not enough memory")       \
-    XX(kWriteProtect, 19, "ERROR_WRITE_PROTECT", "write-protected")               \
-    XX(kWriteFault, 29, "ERROR_WRITE_FAULT", "write fault")                       \
-    XX(kReadFault, 30, "ERROR_READ_FAULT", "read fault")                          \
-    XX(kInvalidParameter, 87, "ERROR_INVALID_PARAMETER", "invalid parameter")     \
-    XX(kDiskFull, 112, "ERROR_DISK_FULL", "disk full")                            \
-    XX(kMoreData, 234, "ERROR_MORE_DATA", "more data than the buffer holds")      \
-    XX(kBadDb, 1009, "ERROR_BADDB", "the registry store is corrupt")              \
+#define VANTOR_STATUS_MAP(XX)                                                 \
+    XX(kSuccess, 0, "ERROR_SUCCESS", "success")                               \
+    XX(kFileNotFound, 2, "ERROR_FILE_NOT_FOUND", "not found")                 \
+    XX(kAccessDenied, 5, "ERROR_ACCESS_DENIED", "access denied")              \
+    XX(kNotEnoughMemory, 8, "ERROR_NOT_ENOUGH_MEMORY", "not enough memory")   \
+    XX(kWriteProtect, 19, "ERROR_WRITE_PROTECT", "write-protected")           \
+    XX(kWriteFault, 29, "ERROR_WRITE_FAULT", "write fault")                   \
+    XX(kReadFault, 30, "ERROR_READ_FAULT", "read fault")                      \
+    XX(kInvalidParameter, 87, "ERROR_INVALID_PARAMETER", "invalid parameter") \
+    XX(kDiskFull, 112, "ERROR_DISK_FULL", "disk full")                        \
+    XX(kMoreData, 234, "ERROR_MORE_DATA", "more data than the buffer holds")  \
+    XX(kBadDb, 1009, "ERROR_BADDB", "the registry store is corrupt")          \
     XX(kKeyDeleted, 1018, "ERROR_KEY_DELETED", "the key was deleted meanwhile")
 
 namespace vantor::reg {

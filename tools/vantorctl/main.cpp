@@ -16,15 +16,15 @@
 
 namespace {
 
-using vantorctl::RecordId;
+using vantorctl::Record;
 
 constexpr const char* kSetHelp =
-    "Changes values: NAME=VALUE... NAME is a registry value name (\"User Name\", "
-    "\"MIDI Volume\", \"Fire\") or its record field name (UserName, MidiVolume), in any "
-    "case. Texts hold at most 255 bytes; numbers are decimal or 0x hex, 0 to 4294967295; "
-    "key bindings are a key name (A, 5, F1, Space, Up, Enter, Num0, ...) or a virtual-key "
-    "code 1 to 254 (a single digit is that digit's key: write 0x9 for code 9). Every "
-    "argument is checked first; one bad argument writes nothing.\n";
+    "Changes values: NAME=VALUE... NAME is a registry value name, as show lists them, or "
+    "the record field's name in vantor.h, in any case. Texts hold at most 255 bytes; "
+    "numbers are decimal or 0x hex, 0 to 4294967295; key bindings are a key name (A, 5, F1, "
+    "Space, Up, Enter, Num0, ...) or a virtual-key code 1 to 254 (a single digit is that "
+    "digit's key: write 0x9 for code 9). Every argument is checked first; one bad argument "
+    "writes nothing.\n";
 
 }  // namespace
 
@@ -105,9 +105,9 @@ int main(int argc, char** argv) {
         return vantorctl::kExitOk;
     }
     if (*show) {
-        std::optional<RecordId> only;
-        if (show_which == "game") only = RecordId::kGame;
-        if (show_which == "keys") only = RecordId::kKeys;
+        std::optional<Record> only;
+        if (show_which == "game") only = Record::kGame;
+        if (show_which == "keys") only = Record::kKeys;
         return vantorctl::run_show(load, only, json, io);
     }
     if (*set) return vantorctl::run_set(load, assignments, io);

@@ -72,7 +72,7 @@ bool under_other_root(std::string_view section) {
 }
 
 bool is_ancestor_of_known_key(std::string_view path) {
-    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
         const std::string_view known = record_key_path(record);
         if (path.size() < known.size() && known[path.size()] == '\\' &&
             iequals(known.substr(0, path.size()), path)) {
@@ -110,11 +110,11 @@ class Importer {
         result_->problems.push_back({line, std::move(message)});
     }
 
-    void take_values(const hive::Key& key, RecordId record) {
+    void take_values(const hive::Key& key, Record record) {
         for (const hive::Value& value : key.values) {
             const std::string what = full_key_name(key.path) + "\\" +
                                      (value.name.empty() ? "@" : "\"" + value.name + "\"");
-            const Field* field = find_registry_value(record, value.name);
+            const Setting* field = find_registry_value(record, value.name);
             if (field == nullptr) {
                 unknown(0, what, "not one of the game's values");
                 continue;
@@ -129,8 +129,8 @@ class Importer {
     }
 
   private:
-    static const Field* find_registry_value(RecordId record, std::string_view name) {
-        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    static const Setting* find_registry_value(Record record, std::string_view name) {
+        for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record == record && iequals(field->name, name)) return field;
         }
         return nullptr;
@@ -144,9 +144,9 @@ class Importer {
 
 std::string export_reg(const Records& records) {
     hive::Hive hive;
-    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
         hive::Key& key = hive.ensure(record_key_path(record));
-        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+        for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record != record) continue;
             if (field->kind == Kind::kText) {
                 std::string text = get_text(records, *field);
@@ -222,10 +222,10 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
         return result;
     }
     for (const hive::Key& key : parsed->keys) {
-        if (iequals(key.path, record_key_path(RecordId::kGame))) {
-            importer.take_values(key, RecordId::kGame);
-        } else if (iequals(key.path, record_key_path(RecordId::kKeys))) {
-            importer.take_values(key, RecordId::kKeys);
+        if (iequals(key.path, record_key_path(Record::kGame))) {
+            importer.take_values(key, Record::kGame);
+        } else if (iequals(key.path, record_key_path(Record::kKeys))) {
+            importer.take_values(key, Record::kKeys);
         } else if (!key.values.empty() ||
                    (!is_ancestor_of_known_key(key.path) && !has_child(*parsed, key))) {
             importer.unknown(0, "[" + full_key_name(key.path) + "]", "not one of the game's keys");

@@ -3,9 +3,9 @@
 //
 // A key handle remembers the key's path, in its stored case, whether it may
 // write, and the key's values as read when it was opened: its queries answer
-// from that copy, so a reader that opens a key and queries its twelve values
-// reads and parses the file once, not thirteen times. Reading checks the
-// whole hive, as every operation does, but keeps only the handle's key.
+// from that copy, so a reader that opens a key and queries n values reads
+// and parses the file once, not n + 1 times. Reading checks the whole hive,
+// as every operation does, but keeps only the handle's key.
 // Handles live inside one exported call, and each call opens its own, so
 // every call still reads the file afresh; what a handle does not see is a
 // change made by another handle or process between its open and its
