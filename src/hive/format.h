@@ -73,7 +73,7 @@ std::optional<Hive> parse(std::string_view text, ParseError* error);
 // parse(text, error) would fail, filling *error the same way; otherwise sets
 // *key to what parse(text)->find(path) would give, or to nothing when the
 // hive has no such key.
-bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                ParseError* error = nullptr);
 
 // Writes a hive in its canonical text form.

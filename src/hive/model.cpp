@@ -26,18 +26,18 @@ bool valid_key_path(std::string_view path) noexcept {
     return true;
 }
 
-Value* Key::find(std::string_view name) noexcept {
+Value* StoredKey::find(std::string_view name) noexcept {
     for (Value& value : values) {
         if (iequals(value.name, name)) return &value;
     }
     return nullptr;
 }
 
-const Value* Key::find(std::string_view name) const noexcept {
-    return const_cast<Key*>(this)->find(name);
+const Value* StoredKey::find(std::string_view name) const noexcept {
+    return const_cast<StoredKey*>(this)->find(name);
 }
 
-bool Key::set(std::string_view name, std::uint32_t type, std::string_view data) {
+bool StoredKey::set(std::string_view name, std::uint32_t type, std::string_view data) {
     if (Value* value = find(name)) {
         if (value->type == type && value->data == data) return false;
         value->type = type;
@@ -48,23 +48,23 @@ bool Key::set(std::string_view name, std::uint32_t type, std::string_view data) 
     return true;
 }
 
-Key* Hive::find(std::string_view path) noexcept {
-    for (Key& key : keys) {
+StoredKey* Hive::find(std::string_view path) noexcept {
+    for (StoredKey& key : keys) {
         if (iequals(key.path, path)) return &key;
     }
     return nullptr;
 }
 
-const Key* Hive::find(std::string_view path) const noexcept {
+const StoredKey* Hive::find(std::string_view path) const noexcept {
     return const_cast<Hive*>(this)->find(path);
 }
 
-Key& Hive::ensure(std::string_view path, bool* added) {
+StoredKey& Hive::ensure(std::string_view path, bool* added) {
     if (added != nullptr) *added = false;
     // Walk down the path; a new key takes its parent's stored case.
     std::string parent;
     std::size_t start = 0;
-    Key* key = nullptr;
+    StoredKey* key = nullptr;
     for (;;) {
         std::size_t end = path.find('\\', start);
         if (end == std::string_view::npos) end = path.size();
@@ -72,7 +72,7 @@ Key& Hive::ensure(std::string_view path, bool* added) {
         if (key == nullptr) {
             std::string name = parent.empty() ? std::string() : parent + '\\';
             name.append(path.substr(start, end - start));
-            keys.push_back(Key{std::move(name), {}});
+            keys.push_back(StoredKey{std::move(name), {}});
             key = &keys.back();
             if (added != nullptr) *added = true;
         }

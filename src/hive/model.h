@@ -31,7 +31,9 @@ struct Value {
     }
 };
 
-struct Key {
+// A key as the hive stores it: its path and values. (An open key of the
+// registry interface is a reg::Key, a handle to one of these.)
+struct StoredKey {
     std::string path;  // below HKEY_LOCAL_MACHINE, as first created
     std::vector<Value> values;
 
@@ -43,20 +45,22 @@ struct Key {
     // name. Returns false when the value already held this type and data.
     bool set(std::string_view name, std::uint32_t type, std::string_view data);
 
-    bool operator==(const Key& other) const { return path == other.path && values == other.values; }
+    bool operator==(const StoredKey& other) const {
+        return path == other.path && values == other.values;
+    }
 };
 
 struct Hive {
-    std::vector<Key> keys;  // in creation order, each parent before its children
+    std::vector<StoredKey> keys;  // in creation order, each parent before its children
 
     // The key at `path`, in any case, or nullptr.
-    Key* find(std::string_view path) noexcept;
-    const Key* find(std::string_view path) const noexcept;
+    StoredKey* find(std::string_view path) noexcept;
+    const StoredKey* find(std::string_view path) const noexcept;
 
     // Returns the key at `path`, first adding it and any missing parent (in
     // that order, parents first) to the end of the hive. `path` must be
     // valid. Sets *added to whether anything was added.
-    Key& ensure(std::string_view path, bool* added = nullptr);
+    StoredKey& ensure(std::string_view path, bool* added = nullptr);
 
     bool operator==(const Hive& other) const { return keys == other.keys; }
 };

@@ -413,7 +413,7 @@ class HiveSink {
   public:
     HiveSink() { hive_.keys.reserve(kKeysReserved); }
 
-    void add_key(std::string_view path) { hive_.keys.push_back(Key{std::string(path), {}}); }
+    void add_key(std::string_view path) { hive_.keys.push_back(StoredKey{std::string(path), {}}); }
     bool enter(std::size_t key) {
         current_ = &hive_.keys[key];
         return true;
@@ -428,19 +428,19 @@ class HiveSink {
 
   private:
     Hive hive_;
-    Key* current_ = nullptr;
+    StoredKey* current_ = nullptr;
 };
 
 // Builds the one key at a path, in any case; the others are only checked.
 class KeySink {
   public:
-    KeySink(std::string_view wanted, std::optional<Key>* key) : wanted_(wanted), key_(key) {}
+    KeySink(std::string_view wanted, std::optional<StoredKey>* key) : wanted_(wanted), key_(key) {}
 
     void add_key(std::string_view path) {
         // Key paths are unique in any case, so at most one matches.
         if (iequals(path, wanted_)) {
             found_ = count_;
-            key_->emplace(Key{std::string(path), {}});
+            key_->emplace(StoredKey{std::string(path), {}});
         }
         ++count_;
     }
@@ -453,7 +453,7 @@ class KeySink {
 
   private:
     std::string_view wanted_;
-    std::optional<Key>* key_;
+    std::optional<StoredKey>* key_;
     std::size_t count_ = 0;
     std::size_t found_ = KeyIndex::kNone;
 };
@@ -468,7 +468,7 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
     return std::move(sink.hive());
 }
 
-bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                ParseError* error) {
     key->reset();
     KeySink sink(path, key);

@@ -79,7 +79,7 @@ void write_value(const Value& value, std::string* out) {
     out->push_back('\n');
 }
 
-void write_section(std::string_view path, const Key* key, std::string* out) {
+void write_section(std::string_view path, const StoredKey* key, std::string* out) {
     out->push_back('[');
     out->append(kRoot).append(path);
     out->append("]\n");
@@ -96,10 +96,10 @@ std::string serialize(const Hive& hive) {
     // Keys by path in any case (the first of a case-blind pair, as find()
     // does), and the paths written so far: hashed, so that writing stays
     // linear in the number of keys. The views are into the keys' paths.
-    std::unordered_map<std::string_view, const Key*, FoldedHash, FoldedEqual> keys;
-    for (const Key& key : hive.keys) keys.emplace(key.path, &key);
+    std::unordered_map<std::string_view, const StoredKey*, FoldedHash, FoldedEqual> keys;
+    for (const StoredKey& key : hive.keys) keys.emplace(key.path, &key);
     std::unordered_set<std::string_view, FoldedHash, FoldedEqual> written;
-    for (const Key& key : hive.keys) {
+    for (const StoredKey& key : hive.keys) {
         // Each key on the way down, parents first, once each.
         for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
             const std::string_view path = std::string_view(key.path).substr(0, end);

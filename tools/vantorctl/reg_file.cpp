@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "registry/codes.h"
 #include "hive/format.h"
+#include "registry/codes.h"
 #include "text.h"
 
 namespace vantorctl {
@@ -82,8 +82,8 @@ bool is_ancestor_of_known_key(std::string_view path) {
     return false;
 }
 
-bool has_child(const hive::Hive& hive, const hive::Key& key) {
-    for (const hive::Key& other : hive.keys) {
+bool has_child(const hive::Hive& hive, const hive::StoredKey& key) {
+    for (const hive::StoredKey& other : hive.keys) {
         if (other.path.size() > key.path.size() && other.path[key.path.size()] == '\\' &&
             iequals(std::string_view(other.path).substr(0, key.path.size()), key.path)) {
             return true;
@@ -110,7 +110,7 @@ class Importer {
         result_->problems.push_back({line, std::move(message)});
     }
 
-    void take_values(const hive::Key& key, Record record) {
+    void take_values(const hive::StoredKey& key, Record record) {
         for (const hive::Value& value : key.values) {
             const std::string what = full_key_name(key.path) + "\\" +
                                      (value.name.empty() ? "@" : "\"" + value.name + "\"");
@@ -145,7 +145,7 @@ class Importer {
 std::string export_reg(const Records& records) {
     hive::Hive hive;
     for (const Record record : {Record::kGame, Record::kKeys}) {
-        hive::Key& key = hive.ensure(record_key_path(record));
+        hive::StoredKey& key = hive.ensure(record_key_path(record));
         for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record != record) continue;
             if (field->kind == Kind::kText) {
@@ -221,7 +221,7 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
         importer.problem(error.line, error.message);
         return result;
     }
-    for (const hive::Key& key : parsed->keys) {
+    for (const hive::StoredKey& key : parsed->keys) {
         if (iequals(key.path, record_key_path(Record::kGame))) {
             importer.take_values(key, Record::kGame);
         } else if (iequals(key.path, record_key_path(Record::kKeys))) {
