@@ -8,6 +8,7 @@
 #include "fields.h"
 #include "key_names.h"
 #include "reg_file.h"
+#include "support/defaults.h"
 #include "values.h"
 
 namespace vantorctl {
@@ -111,27 +112,26 @@ TEST(FieldTable, TextsAreCutAt255BytesAndAlwaysEnd) {
     EXPECT_EQ(records.game.Protocol[3], '\0');  // no tail of the longer text left
 }
 
-// Both records with every field at the default the table gives it.
-Records records_at_defaults() {
-    Records records;
-    for (const Setting* f = fields_begin(); f != fields_end(); ++f) {
-        if (f->kind == Kind::kText) {
-            put_text(records, *f, f->default_text);
-        } else {
-            put_number(records, *f, f->default_number);
-        }
-    }
-    return records;
-}
+// Both records with every field at its default.
+Records records_at_defaults() { return {vantor::test::game_defaults(), vantor::test::key_defaults()}; }
 
 TEST(FieldTable, KnowsTheDefaults) {
     Records records = records_at_defaults();
     for (const Setting* f = fields_begin(); f != fields_end(); ++f)
         EXPECT_TRUE(is_default(records, *f));
-    EXPECT_STREQ(records.game.UserName, "Your Name Here");
-    EXPECT_EQ(records.keys.Fire, 32u);
-    EXPECT_EQ(records.keys.Weapons, 9u);
-    put_text(records, field("User Name"), "Your Name Here ");
+    // Putting each default in as set and import do gives the same records.
+    Records put;
+    for (const Setting* f = fields_begin(); f != fields_end(); ++f) {
+        if (f->kind == Kind::kText) {
+            put_text(put, *f, f->default_text);
+        } else {
+            put_number(put, *f, f->default_number);
+        }
+    }
+    EXPECT_EQ(get_text(put, field("User Name")), records.game.UserName);
+    EXPECT_EQ(std::memcmp(&put.game, &records.game, sizeof put.game), 0);
+    EXPECT_EQ(std::memcmp(&put.keys, &records.keys, sizeof put.keys), 0);
+    put_text(records, field("User Name"), std::string(records.game.UserName) + " ");
     EXPECT_FALSE(is_default(records, field("User Name")));
 }
 
