@@ -1,21 +1,5 @@
-# Cross-builds for 32-bit Windows with MinGW-w64 (i686).
-#
-# The -posix compilers are used: their C++ runtime has std::thread and
-# std::mutex, which GoogleTest needs. The project links that runtime
-# statically, so no MinGW DLL has to travel with the binaries.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-builds for 32-bit Windows with MinGW-w64 (i686): the game's own
+# platform.
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(VANTOR_MINGW_TRIPLE i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${VANTOR_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VANTOR_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${VANTOR_MINGW_TRIPLE}-windres)
-
-# Headers and libraries come from the target's root only; build tools
-# (such as objdump or wine) are searched on the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${VANTOR_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

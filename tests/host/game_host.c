@@ -8,6 +8,7 @@
 #include <string.h>
 #include <windows.h>
 
+#include "support/game_view.h"
 #include "vantor.h"
 
 static int failures;
@@ -17,13 +18,21 @@ static void check(int ok, const char* what) {
     if (!ok) ++failures;
 }
 
-static FARPROC find(HMODULE module, const char* name) {
+/*
+ * A function of any type. GetProcAddress's FARPROC returns an int (a 64-bit
+ * one on x64): casting it straight to the int32_t pointer types is a cast
+ * between incompatible function types, which compilers warn of. A cast
+ * through void (*)(void) is the accepted way to say the type is known.
+ */
+typedef void (*Function)(void);
+
+static Function find(HMODULE module, const char* name) {
     FARPROC found = GetProcAddress(module, name);
     if (found == NULL) {
         printf("FAIL: %s is not exported\n", name);
         ++failures;
     }
-    return found;
+    return (Function)found;
 }
 
 int main(void) {
@@ -40,7 +49,7 @@ int main(void) {
     KeyConfigSettings keys;
 
     /* A machine on which the game never ran. */
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\QUORIX");
+    vantor_test_delete_tree("Software\\QUORIX");
 
     module = LoadLibraryA("vantor.dll");
     if (module == NULL) {
@@ -107,7 +116,7 @@ int main(void) {
           "defaults restored the game settings");
 
     check(FreeLibrary(module) != 0, "FreeLibrary succeeds");
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\QUORIX");
+    vantor_test_delete_tree("Software\\QUORIX");
     printf("%d failed\n", failures);
     return failures == 0 ? 0 : 1;
 }

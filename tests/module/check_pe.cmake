@@ -1,13 +1,23 @@
 # Reads the PE headers of vantor.dll with objdump and checks them.
 #
-#   cmake -DOBJDUMP=... -DMODULE=.../vantor.dll -DCHECK=exports|imports -P check_pe.cmake
+#   cmake -DOBJDUMP=... -DMODULE=.../vantor.dll -DCHECK=exports|imports|manifest
+#         [-DFORMAT=pei-i386|pei-x86-64] -P check_pe.cmake
 #
-# exports: a 32-bit x86 DLL whose export table calls itself "vantor.dll"
-#          and holds exactly the eight functions, by name, ordinals 1 to 8.
-# imports: everything the DLL imports comes from Windows system DLLs, so it
-#          runs with no other DLL beside it.
+# exports:  a DLL of FORMAT (pei-i386, 32-bit x86, unless given) whose
+#           export table calls itself "vantor.dll" and holds exactly the
+#           eight functions, by name, ordinals 1 to 8.
+# imports:  everything the module imports comes from Windows system DLLs,
+#           so it runs with no other DLL beside it.
+# manifest: the module carries no manifest resource and no
+#           requestedExecutionLevel, which would turn off the registry
+#           virtualization Windows gives a legacy 32-bit program run by a
+#           standard user (its writes under HKLM\Software going to a
+#           per-user store, as the game's own do).
 cmake_policy(VERSION 3.25)
 
+if(NOT DEFINED FORMAT)
+  set(FORMAT pei-i386)
+endif()
 foreach(variable OBJDUMP MODULE CHECK)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "check_pe.cmake: ${variable} is not set")
@@ -28,8 +38,8 @@ macro(fail text)
 endmacro()
 
 if(CHECK STREQUAL "exports")
-  if(NOT headers MATCHES "file format pei-i386")
-    fail("not a 32-bit x86 PE file")
+  if(NOT headers MATCHES "file format ([^\n]*)\n" OR NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+    fail("file format is '${CMAKE_MATCH_1}', not '${FORMAT}'")
   endif()
   if(NOT headers MATCHES "\nName[ \t]+[0-9a-fA-F]+ ([^\n]*)\n")
     fail("no export table")
@@ -79,6 +89,16 @@ elseif(CHECK STREQUAL "imports")
   endforeach()
   if(NOT "kernel32.dll" IN_LIST imported OR NOT "advapi32.dll" IN_LIST imported)
     fail("imports are '${imported}': expected KERNEL32.dll and ADVAPI32.dll among them")
+  endif()
+elseif(CHECK STREQUAL "manifest")
+  # The first level of the resource directory lists the resource types;
+  # a manifest is type 24 (0x18).
+  if(headers MATCHES "\n[0-9a-f]+   Entry: ID: 0x0*18,")
+    fail("carries a manifest resource")
+  endif()
+  file(STRINGS ${MODULE} level REGEX "requestedExecutionLevel")
+  if(level)
+    fail("asks for an execution level: ${level}")
   endif()
 else()
   message(FATAL_ERROR "check_pe.cmake: unknown CHECK '${CHECK}'")

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/game_view.h"
 #include "version.h"
 
 namespace {
@@ -37,11 +38,11 @@ class Library {
     HMODULE module_;
 };
 
-LONG delete_quorix() { return RegDeleteTreeA(HKEY_LOCAL_MACHINE, kQuorix); }
+LONG delete_quorix() { return vantor_test_delete_tree(kQuorix); }
 
 bool quorix_exists() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kQuorix, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kQuorix, 0, KEY_READ | VANTOR_TEST_VIEW, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
@@ -66,7 +67,7 @@ TEST(Module, LoadsAndUnloadsWithoutTouchingStoredSettings) {
     delete_quorix();
     HKEY game = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\QUORIX\\Game", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &game, nullptr),
+                              KEY_ALL_ACCESS | VANTOR_TEST_VIEW, nullptr, &game, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(
         RegSetValueExA(game, "User Name", 0, REG_SZ, reinterpret_cast<const BYTE*>("Commander"), 9),
@@ -92,7 +93,8 @@ TEST(Module, LoadsAndUnloadsWithoutTouchingStoredSettings) {
 
     HKEY keyboard = nullptr;
     EXPECT_EQ(
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QUORIX\\Keyboard", 0, KEY_READ, &keyboard),
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\QUORIX\\Keyboard", 0,
+                      KEY_READ | VANTOR_TEST_VIEW, &keyboard),
         ERROR_FILE_NOT_FOUND);
     delete_quorix();
 }

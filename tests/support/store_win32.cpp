@@ -5,14 +5,15 @@
 
 #include <cstdio>
 
+#include "support/game_view.h"
 #include "support/store.h"
 
 namespace vantor::test {
 
 void reset_store() {
-    const LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\QUORIX");
+    const LONG status = vantor_test_delete_tree("Software\\QUORIX");
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
-        std::fprintf(stderr, "reset_store: RegDeleteTreeA failed with %ld\n", status);
+        std::fprintf(stderr, "reset_store: deleting Software\\QUORIX failed with %ld\n", status);
     }
 }
 

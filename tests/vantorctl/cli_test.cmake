@@ -1,11 +1,13 @@
 # Runs the real vantorctl against a store of its own: one case per run.
 #
 #   cmake -DVANTORCTL=path -DCASE=name -DWORK=dir -DVERSION=x.y.z.w
-#         -DSOURCE=source-dir [-DEMULATOR=wine] -P cli_test.cmake
+#         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32] -P cli_test.cmake
 #
 # Natively the store is a hive file in WORK (VANTOR_REGISTRY). With an
 # emulator the store is the Wine prefix's registry: a fresh store deletes
-# the game's keys there, and "unchanged" compares exports.
+# the game's keys there, and "unchanged" compares exports. REG_VIEW is the
+# registry view reg.exe must use to see the game's keys (/reg:32 for the
+# x64 build under wine64).
 cmake_minimum_required(VERSION 3.25)
 
 # What a fresh store holds: DEFAULT_UserName, DEFAULT_Fire, ...
@@ -80,7 +82,7 @@ endfunction()
 
 function(fresh_store)
   if(EMULATOR)
-    execute_process(COMMAND ${EMULATOR} reg delete "HKLM\\Software\\QUORIX" /f
+    execute_process(COMMAND ${EMULATOR} reg delete "HKLM\\Software\\QUORIX" /f ${REG_VIEW}
       OUTPUT_QUIET ERROR_QUIET)
   else()
     file(REMOVE "${HIVE}")
@@ -183,12 +185,18 @@ elseif(CASE STREQUAL "export_import")
   ctl(0 export third.reg)
   expect_same_file(first.reg third.reg)
   if(EMULATOR)
-    # Wine's own regedit takes the export as it stands.
+    # Wine's own regedit takes the export as it stands; where the game's
+    # keys live in the 32-bit view, reg import puts them there.
     fresh_store()
-    execute_process(COMMAND ${EMULATOR} regedit /s first.reg WORKING_DIRECTORY "${WORK}"
+    if(REG_VIEW)
+      set(import reg import first.reg ${REG_VIEW})
+    else()
+      set(import regedit /s first.reg)
+    endif()
+    execute_process(COMMAND ${EMULATOR} ${import} WORKING_DIRECTORY "${WORK}"
       RESULT_VARIABLE code)
     if(NOT code EQUAL 0)
-      message(FATAL_ERROR "regedit /s first.reg: exit ${code}")
+      message(FATAL_ERROR "${import}: exit ${code}")
     endif()
     ctl(0 export fourth.reg)
     expect_same_file(first.reg fourth.reg)

@@ -1,12 +1,20 @@
 // The registry operations on Windows: straight calls into advapi32's ANSI
 // functions under HKEY_LOCAL_MACHINE. A Key is the HKEY itself; nothing is
 // allocated, so nothing here can fail for lack of memory.
+//
+// The game is a 32-bit program: on 64-bit Windows its keys live in the
+// 32-bit registry view (HKLM\Software\WOW6432Node). A 64-bit build asks for
+// that view on every open and create, so that it reads and writes the keys
+// the game does; a 32-bit build is in that view already and asks for
+// nothing more.
 #include <windows.h>
 
 #include "registry/registry.h"
 
 namespace vantor::reg {
 namespace {
+
+constexpr REGSAM kGameView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : 0;
 
 HKEY handle(Key* key) noexcept { return reinterpret_cast<HKEY>(key); }
 
@@ -15,7 +23,7 @@ Key* wrap(HKEY key) noexcept { return reinterpret_cast<Key*>(key); }
 }  // namespace
 
 Status open_key(const char* path, Access access, Key** key) noexcept {
-    const REGSAM desired = access == Access::kRead ? KEY_READ : KEY_ALL_ACCESS;
+    const REGSAM desired = (access == Access::kRead ? KEY_READ : KEY_ALL_ACCESS) | kGameView;
     HKEY opened = nullptr;
     const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, desired, &opened);
     if (status == ERROR_SUCCESS) *key = wrap(opened);
@@ -26,7 +34,7 @@ Status create_key(const char* path, Key** key) noexcept {
     HKEY created = nullptr;
     const LONG status =
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &created, nullptr);
+                        KEY_ALL_ACCESS | kGameView, nullptr, &created, nullptr);
     if (status == ERROR_SUCCESS) *key = wrap(created);
     return static_cast<Status>(status);
 }
