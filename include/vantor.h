@@ -54,7 +54,7 @@ extern "C" {
 
 /*
  * Each field of the two records is stored as one registry value of its key.
- * The value names and defaults are listed in the README.
+ * docs/store.md lists the value names and defaults.
  */
 
 /* Game settings: four texts, then eight 32-bit numbers, 1056 bytes. */

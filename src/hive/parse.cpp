@@ -47,7 +47,7 @@ constexpr std::size_t kValuesReserved = 16;
 
 // The keys parsed so far, by path in any case. A few are searched one by
 // one; past kIndexedFrom they are hashed, so that parsing stays linear in
-// the number of keys (the search alone made it quadratic). The paths are
+// the number of keys (a search alone would make it quadratic). The paths are
 // views into the text being parsed.
 class KeyIndex {
   public:
