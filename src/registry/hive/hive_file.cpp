@@ -297,7 +297,7 @@ reg::Status load(const std::string& path, Hive* hive) {
     return reg::kSuccess;
 }
 
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key) {
+reg::Status load_key(const char* path, std::string_view key_path, std::optional<StoredKey>* key) {
     Text text;
     const reg::Status status = read_file(path, &text);
     if (status != reg::kSuccess) return status;

@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "registry/registry.h"
 
 namespace vantor::hive {
@@ -48,7 +48,7 @@ reg::Status load(const std::string& path, Hive* hive);
 // As load(), for a reader of one key: reads the hive at `path`, checks all
 // of it as load() does, and keeps only the key at `key_path` (in any case),
 // or nothing when the hive has no such key. The same statuses as load().
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key);
+reg::Status load_key(const char* path, std::string_view key_path, std::optional<StoredKey>* key);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder (if any) are writable

@@ -1,11 +1,11 @@
 // The registry interface on the file-backed hive (see hive_file.h for how the
-// file is read and replaced, hive_format.h for its text form).
+// file is read and replaced, hive/format.h for its text form).
 //
 // A key handle remembers the key's path, in its stored case, whether it may
 // write, and the key's values as read when it was opened: its queries answer
-// from that copy, so a reader that opens a key and queries its twelve values
-// reads and parses the file once, not thirteen times. Reading checks the
-// whole hive, as every operation does, but keeps only the handle's key.
+// from that copy, so a reader that opens a key and queries n values reads
+// and parses the file once, not n + 1 times. Reading checks the whole hive,
+// as every operation does, but keeps only the handle's key.
 // Handles live inside one exported call, and each call opens its own, so
 // every call still reads the file afresh; what a handle does not see is a
 // change made by another handle or process between its open and its
@@ -26,22 +26,20 @@
 #include <string_view>
 #include <vector>
 
+#include "hive/format.h"
 #include "registry/hive/hive_file.h"
-#include "registry/hive/hive_format.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
     std::string path;   // below HKEY_LOCAL_MACHINE, in the case stored in the hive
     bool writable;      // opened with Access::kAll or created
     bool read = false;  // `found` holds what the file held
-    std::optional<vantor::hive::Key> found;  // what queries answer from; none: no such key
+    std::optional<vantor::hive::StoredKey> found;  // what queries answer from; none: no such key
     std::size_t next = 0;  // the value after the last one queried: likely the next asked for
 };
 
 namespace vantor::reg {
 namespace {
-
-constexpr Status kKeyDeleted = 1018;  // ERROR_KEY_DELETED
 
 // The key path without one trailing backslash, or false when the hive
 // cannot hold such a key (null, empty, an empty component, CR or LF).
@@ -59,7 +57,7 @@ std::string_view value_name(const char* name) noexcept { return name != nullptr 
 
 // Makes `found` (the key as read, or nothing) the copy the handle's queries
 // answer from.
-void keep(Key* key, std::optional<hive::Key>&& found) {
+void keep(Key* key, std::optional<hive::StoredKey>&& found) {
     key->found = std::move(found);
     key->read = true;
     key->next = 0;
@@ -102,7 +100,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const char* file = hive::hive_path();
-        std::optional<hive::Key> found;
+        std::optional<hive::StoredKey> found;
         const Status loaded = hive::load_key(file, wanted, &found);
         if (loaded != kSuccess) return loaded;
         if (!found) return kFileNotFound;
@@ -126,7 +124,7 @@ Status create_key(const char* path, Key** key) noexcept {
         const std::string file = hive::hive_path();
 
         // The usual case, an existing key, needs no lock and no write.
-        std::optional<hive::Key> found;
+        std::optional<hive::StoredKey> found;
         const Status loaded = hive::load_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
         if (found) {
@@ -151,7 +149,7 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
         if (!key->read) {
-            std::optional<hive::Key> found;
+            std::optional<hive::StoredKey> found;
             const Status loaded = hive::load_key(hive::hive_path(), key->path, &found);
             if (loaded != kSuccess) return loaded;
             keep(key, std::move(found));
@@ -185,7 +183,7 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
         const std::string_view bytes(static_cast<const char*>(data), size);
         const Status updated =
             hive::update(hive::hive_path(), false, [&](hive::Hive& hive, bool& changed) {
-                hive::Key* found = hive.find(key->path);
+                hive::StoredKey* found = hive.find(key->path);
                 if (found == nullptr) return kKeyDeleted;
                 changed = found->set(value_name(name), type, bytes);
                 return kSuccess;
