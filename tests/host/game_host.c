@@ -13,6 +13,17 @@
 
 static int failures;
 
+/* The defaults a first start must give, from the library's value table. */
+static void put_defaults(GameConfigSettings* game, KeyConfigSettings* keys) {
+#define VANTOR_GAME_TEXT(name, field, bit, text, write) strcpy(game->field, text);
+#define VANTOR_GAME_NUMBER(name, field, bit, number, fallback, write) game->field = number;
+#define VANTOR_KEY_CODE(field, bit, code, write) keys->field = code;
+#include "settings/values.def"
+#undef VANTOR_GAME_TEXT
+#undef VANTOR_GAME_NUMBER
+#undef VANTOR_KEY_CODE
+}
+
 static void check(int ok, const char* what) {
     printf("%s: %s\n", ok ? "ok  " : "FAIL", what);
     if (!ok) ++failures;
@@ -45,8 +56,11 @@ int main(void) {
     VantorSetDefaultKeySettings default_keys;
     VantorSetAllDefaults all_defaults;
     VantorCreateRegKeys create_keys;
-    GameConfigSettings game, again;
-    KeyConfigSettings keys;
+    GameConfigSettings game, again, defaults;
+    KeyConfigSettings keys, key_defaults;
+
+    memset(&defaults, 0, sizeof defaults);
+    put_defaults(&defaults, &key_defaults);
 
     /* A machine on which the game never ran. */
     vantor_test_delete_tree("Software\\QUORIX");
@@ -74,9 +88,13 @@ int main(void) {
     game.WavVolume = 80;
     game.VideoMode = 2;
     check(get_game(&game) == 0, "first GetGameConfigSettings returns 0");
-    check(strcmp(game.UserName, "Your Name Here") == 0 && strcmp(game.SessionName, "Tanks") == 0 &&
-              strcmp(game.Protocol, "Not Used") == 0 && strcmp(game.LastMap, "Not Used") == 0,
-          "first start gives the default texts");
+    check(strcmp(game.UserName, defaults.UserName) == 0 &&
+              strcmp(game.SessionName, defaults.SessionName) == 0 &&
+              strcmp(game.Protocol, defaults.Protocol) == 0 &&
+              strcmp(game.LastMap, defaults.LastMap) == 0 && game.TankType == defaults.TankType &&
+              game.Scenario == defaults.Scenario &&
+              game.ComputerPlayers == defaults.ComputerPlayers,
+          "first start gives the defaults of the first seven values");
     check(game.Lives == 3 && game.QuickStart == 1 && game.MidiVolume == 70 &&
               game.WavVolume == 80 && game.VideoMode == 2,
           "first start keeps the host's own numbers");
@@ -97,12 +115,13 @@ int main(void) {
 
     /* Key bindings: defaults on first start, then Fire rebound to Enter. */
     check(get_keys(&keys) == 0, "first GetKeyConfigSettings returns 0");
-    check(keys.MoveForward == 38 && keys.Weapons == 9 && keys.Fire == 32 && keys.Targeting == 81,
+    check(memcmp(&keys, &key_defaults, sizeof keys) == 0,
           "first start gives the default key bindings");
-    keys.Fire = 13;
-    keys.Turbo = 16; /* not in the mask */
+    keys.Fire = key_defaults.Fire + 1;
+    keys.Turbo = key_defaults.Turbo + 1; /* not in the mask */
     check(set_keys(&keys, VANTOR_KEY_FIRE) == 0, "SetKeyConfigSettings returns 0");
-    check(get_keys(&keys) == 1 && keys.Fire == 13 && keys.Turbo == 84,
+    check(get_keys(&keys) == 1 && keys.Fire == key_defaults.Fire + 1 &&
+              keys.Turbo == key_defaults.Turbo,
           "only the masked key binding was stored");
 
     /* Reset everything, one way and another. */
@@ -110,8 +129,9 @@ int main(void) {
     check(default_game() == 0, "SetDefaultGameSettings returns 0");
     check(all_defaults() == 0, "SetAllDefaults returns 0");
     check(create_keys() == 1, "CreateRegKeys returns 1");
-    check(get_keys(&keys) == 1 && keys.Fire == 32, "defaults restored the key bindings");
-    check(get_game(&again) == 1 && strcmp(again.UserName, "Your Name Here") == 0 &&
+    check(get_keys(&keys) == 1 && memcmp(&keys, &key_defaults, sizeof keys) == 0,
+          "defaults restored the key bindings");
+    check(get_game(&again) == 1 && strcmp(again.UserName, defaults.UserName) == 0 &&
               again.Lives == VANTOR_DEFAULT_LIVES,
           "defaults restored the game settings");
 
