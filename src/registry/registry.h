@@ -20,6 +20,7 @@ inline constexpr Status kNotEnoughMemory = 8;    // ERROR_NOT_ENOUGH_MEMORY
 inline constexpr Status kWriteProtect = 19;      // ERROR_WRITE_PROTECT
 inline constexpr Status kWriteFault = 29;        // ERROR_WRITE_FAULT
 inline constexpr Status kReadFault = 30;         // ERROR_READ_FAULT
+inline constexpr Status kLockViolation = 33;     // ERROR_LOCK_VIOLATION
 inline constexpr Status kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 inline constexpr Status kDiskFull = 112;         // ERROR_DISK_FULL
 inline constexpr Status kMoreData = 234;         // ERROR_MORE_DATA

@@ -21,6 +21,7 @@ namespace vantor::test {
 namespace {
 
 constexpr int32_t kAccessDenied = 5;
+constexpr int32_t kWriteProtect = 19;
 constexpr int32_t kDiskFull = 112;
 constexpr int32_t kBadDb = 1009;
 constexpr uid_t kNobody = 65534;
@@ -127,7 +128,7 @@ TEST_F(Store, ReadOnlyFolderIsReadAndNeverChanged) {
     ASSERT_TRUE(store_custom());
     const auto before = files();
     const int failed =
-        with_read_only_folder(folder_, [] { return check_read_only(kAccessDenied); });
+        with_read_only_folder(folder_, [] { return check_read_only(kWriteProtect); });
     if (failed == kNoMount) GTEST_SKIP() << "cannot bind-mount read-only here (needs root)";
     EXPECT_EQ(failed, 0) << "the check that failed";
     EXPECT_EQ(files(), before);
@@ -234,6 +235,41 @@ TEST_F(Store, OddPermissionsGiveAStatusAndChangeNothing) {
         EXPECT_EQ(failed, 0) << odd.what << ": the check that failed";
         EXPECT_TRUE(files() == before) << odd.what;
     }
+}
+
+// A hive shared by a group (root:group 0664 in a 0775 folder of that group)
+// stays writable by every member: a member's write keeps the group, where it
+// used to leave the hive to the writer's own group and shut the others out.
+TEST_F(Store, GroupSharedHiveStaysWritableByEveryMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
+    constexpr gid_t kShared = 4242;
+    ASSERT_TRUE(store_custom());
+    ASSERT_EQ(::chown(folder_.c_str(), 0, kShared), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0775), 0);
+    ASSERT_EQ(::chown(hive_.c_str(), 0, kShared), 0);
+    ASSERT_EQ(::chmod(hive_.c_str(), 0664), 0);
+    // Root's next write hands the lock file to the group as well.
+    const GameConfigSettings by_root = custom_game("Root", 1);
+    ASSERT_EQ(SetGameConfigSettings(&by_root, VANTOR_MASK_ALL), 0);
+    for (const uid_t member : {kNobody, kNobody - 1}) {
+        const int failed = run_child([&] {
+            if (::setgroups(1, &kShared) != 0 || ::setgid(member) != 0 || ::setuid(member) != 0) {
+                return 100;
+            }
+            const GameConfigSettings game = custom_game("Member", member % 100);
+            return SetGameConfigSettings(&game, VANTOR_MASK_ALL);
+        });
+        EXPECT_EQ(failed, 0) << "member " << member;
+        struct stat info {};
+        ASSERT_EQ(::stat(hive_.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, member);
+        EXPECT_EQ(info.st_gid, kShared);
+        EXPECT_EQ(info.st_mode & 07777, 0664U);
+    }
+    struct stat lock {};
+    ASSERT_EQ(::stat((hive_ + ".lock").c_str(), &lock), 0);
+    EXPECT_EQ(lock.st_gid, kShared);
+    EXPECT_EQ(lock.st_mode & 07777, 0660U);
 }
 
 TEST_F(Store, ReplacedHiveKeepsItsOwnerAndModeAndFollowsNoPlantedLink) {

@@ -1,15 +1,28 @@
 // The hive file: where it is, reading it whole, and replacing it atomically.
+// Every system call goes through the I/O seam (io.h).
 //
 // Readers take no lock: the hive is only ever replaced by rename(), so a
 // reader sees either the old or the new file, never a partial one. Writers
 // serialise on an flock() of "<hive>.lock" beside the hive, opened afresh by
 // each call, so threads of one process exclude each other as well as other
-// processes, and the kernel drops the lock of a process that dies. Under the
-// lock a writer reads the current hive, applies its change, writes
-// "<hive>.tmp.XXXXXX" in the same folder, fsyncs it, renames it over the hive
-// and fsyncs the folder. Such temporary files left behind by a killed writer
-// are removed by the next writer. The lock file itself stays: removing it
-// could let two writers lock two different files.
+// processes, and the kernel drops the lock of a process that dies. A writer
+// waits for the lock a bounded time, then gives up with
+// ERROR_LOCK_VIOLATION. The lock file's mode follows the hive's: read and
+// write for whoever may write the hive, nothing for the others, so no one
+// else can open it and hold the writers up.
+//
+// Under the lock a writer reads the current hive, applies its change, writes
+// "<hive>.tmp.XXXXXX" in the same folder, flushes it, renames it over the
+// hive and flushes the folder; only then does it report success. Such
+// temporary files left behind by a killed writer are removed by the next
+// writer. The lock file itself stays: removing it could let two writers lock
+// two different files.
+//
+// Everything a writer does in the folder goes through a descriptor of the
+// folder, opened once: someone who swaps the folder meanwhile does not move
+// the write. Missing folders are made one at a time relative to their
+// parent, their mode set through a descriptor opened without following
+// links, and each is flushed into its parent.
 //
 // Symbolic links: the hive or its folder may be a symbolic link for reading,
 // but nothing writes through one. Replacing a linked hive would swap the link
@@ -37,7 +50,8 @@ namespace vantor::hive {
 inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
 
 // $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
-// Read afresh on every call; valid until the environment changes.
+// A set-user-ID or set-group-ID program always gets the default. Read
+// afresh on every call; valid until the environment changes.
 const char* hive_path() noexcept;
 
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
@@ -65,8 +79,11 @@ using Edit = std::function<reg::Status(Hive& hive, bool& changed)>;
 // parents too) is made when missing and a missing hive is edited as an empty
 // one, then written with mode 0644; without it, a missing hive fails with
 // kFileNotFound. A corrupt hive (kBadDb) is never edited or rewritten. A
-// replaced hive keeps its permission bits. On failure the previous hive stays
-// in place and the status comes from errno_status().
+// replaced hive keeps its permission bits, its owner where the writer may
+// give it away (as root), else its group where the writer belongs to it. On
+// failure the status comes from errno_status(), and the previous hive stays
+// in place unless the failure came after the rename (the folder could not be
+// flushed): then the new hive may or may not survive a power cut.
 reg::Status update(const std::string& path, bool create, const Edit& edit);
 
 }  // namespace vantor::hive

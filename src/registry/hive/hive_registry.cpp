@@ -109,7 +109,10 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
-        if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
+        if (writable) {
+            const Status refused = hive::check_writable(file);
+            if (refused != kSuccess) return refused;
+        }
         // The handle takes the stored path; its copy of the key needs only the values.
         *key = new Key{std::move(found->path), writable, false, std::nullopt};
         keep(*key, std::move(found));
@@ -130,7 +133,8 @@ Status create_key(const char* path, Key** key) noexcept {
         const Status loaded = hive::load_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
         if (found) {
-            if (hive::check_writable(file) != kSuccess) return kAccessDenied;
+            const Status refused = hive::check_writable(file);
+            if (refused != kSuccess) return refused;
             *key = new Key{found->path, true, false, std::nullopt};
             keep(*key, std::move(found));
             return kSuccess;
