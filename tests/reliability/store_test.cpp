@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "registry/hive/hive_format.h"
@@ -235,6 +237,33 @@ TEST_F(Store, OddPermissionsGiveAStatusAndChangeNothing) {
         EXPECT_EQ(failed, 0) << odd.what << ": the check that failed";
         EXPECT_TRUE(files() == before) << odd.what;
     }
+}
+
+// Edits in place of one size, as fast as they come: a read never returns
+// what an earlier edit left. The hive first settles, so that the reader
+// keeps it; the edits then come within one timestamp tick of each other.
+TEST_F(Store, RapidSameSizeEditsInPlaceAreNeverStale) {
+    const GameConfigSettings alpha = custom_game("Alpha", 1);
+    ASSERT_EQ(SetGameConfigSettings(&alpha, VANTOR_MASK_ALL), 0);
+    const std::string texts[] = {slurp(hive_), slurp(hive_)};
+    const std::size_t at = texts[1].find("Alpha");
+    ASSERT_NE(at, std::string::npos);
+    std::string bravo = texts[1];
+    bravo.replace(at, 5, "Bravo");
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    GameConfigSettings game{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    int stale = 0;
+    for (int i = 1; i <= 300; ++i) {
+        const std::string& text = i % 2 == 0 ? texts[0] : bravo;
+        const int fd = ::open(hive_.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+        ::close(fd);
+        ASSERT_EQ(GetGameConfigSettings(&game), 1);
+        stale += std::strcmp(game.UserName, i % 2 == 0 ? "Alpha" : "Bravo") != 0;
+    }
+    EXPECT_EQ(stale, 0);
 }
 
 // A hive shared by a group (root:group 0664 in a 0775 folder of that group)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ constexpr mode_t kFolderMode = 0755;
 constexpr std::string_view kTempInfix = ".tmp.";
 constexpr std::size_t kTempSuffixLength = 6;
 constexpr long kMillisecond = 1000 * 1000;
+// How old a hive's times must be when it is read for it to be kept: more
+// than the coarsest timestamps in use (two seconds) and a clock tick.
+constexpr time_t kSettledSeconds = 3;
 // How long a writer waits for the lock before giving up with
 // ERROR_LOCK_VIOLATION: far longer than any write holds it.
 constexpr long kLockWait = 10 * 1000 * kMillisecond;
@@ -403,6 +407,77 @@ reg::Status look_up(int folder, const std::string& name, struct stat* info, bool
     return S_ISLNK(info->st_mode) ? reg::kAccessDenied : reg::kSuccess;
 }
 
+// What stat() tells of a file that changes when its bytes do.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    explicit Stamp(const struct stat& info) noexcept
+        : device(info.st_dev),
+          inode(info.st_ino),
+          size(info.st_size),
+          modified(info.st_mtim),
+          changed(info.st_ctim) {}
+
+    bool operator==(const Stamp& other) const noexcept {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+
+    // True when the file's times were more than kSettledSeconds old at
+    // `now`: any later change stamps it with a later time.
+    bool settled(const timespec& now) const noexcept {
+        const time_t newest = std::max(modified.tv_sec, changed.tv_sec);
+        return newest + kSettledSeconds < now.tv_sec;
+    }
+};
+
+// The last hive read whole, with the path and stamp it was read under.
+class Cache {
+  public:
+    // The kept hive when it is the one at `path` with this stamp.
+    std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock() || hive_ == nullptr || !(stamp_ == stamp) || path_ != path) {
+            return nullptr;
+        }
+        return hive_;
+    }
+
+    void keep(const char* path, const Stamp& stamp, std::shared_ptr<const Hive> hive) {
+        std::shared_ptr<const Hive> old;  // let go of outside the lock
+        std::string kept_path = path;
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock()) return;
+        old = std::exchange(hive_, std::move(hive));
+        path_.swap(kept_path);
+        stamp_ = stamp;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string path_;
+    Stamp stamp_{{}};
+    std::shared_ptr<const Hive> hive_;
+};
+
+// Never destroyed: a thread may still read while the process exits.
+Cache& cache() {
+    static Cache* const kept = new Cache;
+    return *kept;
+}
+
+reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path, KeyView* view) {
+    view->key = hive->find(key_path);
+    view->owner = std::move(hive);
+    return reg::kSuccess;
+}
+
 }  // namespace
 
 const char* hive_path() noexcept {
@@ -422,11 +497,40 @@ reg::Status load(const std::string& path, Hive* hive) {
     return reg::kSuccess;
 }
 
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key) {
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
+    struct stat info {};
+    if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
+    const Stamp stamp(info);
+    const bool regular = S_ISREG(info.st_mode);
+    if (regular) {
+        if (std::shared_ptr<const Hive> hive = cache().find(path, stamp)) {
+            return view_key(std::move(hive), key_path, view);
+        }
+    }
+    // Judged before the read: a change that lands after it stamps the file
+    // with a time this one is older than.
+    const bool settled = regular && stamp.settled(io::now());
     Text text;
     const reg::Status status = read_path(path, &text);
     if (status != reg::kSuccess) return status;
-    return parse_key(text.view(), key_path, key) ? reg::kSuccess : reg::kBadDb;
+    if (settled) {
+        std::optional<Hive> parsed = parse(text.view());
+        if (!parsed) return reg::kBadDb;
+        auto hive = std::make_shared<const Hive>(std::move(*parsed));
+        cache().keep(path, stamp, hive);
+        return view_key(std::move(hive), key_path, view);
+    }
+    // Read for this call only: only the key is kept.
+    std::optional<Key> key;
+    if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
+    view->key = nullptr;
+    view->owner.reset();
+    if (key) {
+        auto owned = std::make_shared<const Key>(std::move(*key));
+        view->key = owned.get();
+        view->owner = std::move(owned);
+    }
+    return reg::kSuccess;
 }
 
 reg::Status check_writable(const std::string& path) {

@@ -36,6 +36,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,10 +60,29 @@ const char* hive_path() noexcept;
 // read error's status.
 reg::Status load(const std::string& path, Hive* hive);
 
-// As load(), for a reader of one key: reads the hive at `path`, checks all
-// of it as load() does, and keeps only the key at `key_path` (in any case),
-// or nothing when the hive has no such key. The same statuses as load().
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<Key>* key);
+// One key as a reader sees it: `key` points into what `owner` keeps alive
+// (the whole hive, or a copy of that key alone), or is null when the hive
+// has no such key.
+struct KeyView {
+    std::shared_ptr<const void> owner;
+    const Key* key = nullptr;
+};
+
+// The key at `key_path` (in any case) in the hive at `path`, as the file
+// holds it now; the whole hive is checked as load() checks it, with the
+// same statuses.
+//
+// The last hive read whole is kept for the next call, and used only while
+// one stat() of the file finds the same device, inode, size, modification
+// and change times (to the nanosecond). A file changed too recently to judge
+// is never kept: an edit within the same timestamp tick, of the same size,
+// would leave all of these as they were, so a hive is kept only when its
+// times were already a few seconds old before it was read (as git treats
+// "racily clean" index entries). What is kept is one hive at most, shared
+// by the threads of the process; a thread that finds it busy reads the file
+// itself, so nothing waits for it, and nothing deadlocks in a child process
+// forked while another thread held it.
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder (if any) are writable

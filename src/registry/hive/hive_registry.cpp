@@ -7,7 +7,9 @@
 // reads and parses the file once, not thirteen times. Reading checks the
 // whole hive, as every operation does, but keeps only the handle's key.
 // Handles live inside one exported call, and each call opens its own, so
-// every call still reads the file afresh; what a handle does not see is a
+// every call sees the file as it is (read afresh, or as kept by
+// hive_file.h's read_key() while a stat() shows it unchanged); what a
+// handle does not see is a
 // change made by another handle or process between its open and its
 // queries. It then answers from the key as the whole, consistent hive it
 // opened held it, as if those queries had come first: a key deleted
@@ -34,7 +36,7 @@ struct vantor::reg::Key {
     std::string path;   // below HKEY_LOCAL_MACHINE, in the case stored in the hive
     bool writable;      // opened with Access::kAll or created
     bool read = false;  // `found` holds what the file held
-    std::optional<vantor::hive::Key> found;  // what queries answer from; none: no such key
+    vantor::hive::KeyView found;  // what queries answer from; no key: no such key
     std::size_t next = 0;  // the value after the last one queried: likely the next asked for
 };
 
@@ -59,7 +61,7 @@ std::string_view value_name(const char* name) noexcept { return name != nullptr 
 
 // Makes `found` (the key as read, or nothing) the copy the handle's queries
 // answer from.
-void keep(Key* key, std::optional<hive::Key>&& found) {
+void keep(Key* key, hive::KeyView&& found) {
     key->found = std::move(found);
     key->read = true;
     key->next = 0;
@@ -69,12 +71,12 @@ void keep(Key* key, std::optional<hive::Key>&& found) {
 // values in the order they were stored, so the one after the last found is
 // tried before the others.
 const hive::Value* find_value(Key* key, std::string_view name) noexcept {
-    const std::vector<hive::Value>& values = key->found->values;
+    const std::vector<hive::Value>& values = key->found.key->values;
     const hive::Value* value = nullptr;
     if (key->next < values.size() && hive::iequals(values[key->next].name, name)) {
         value = &values[key->next];
     } else {
-        value = key->found->find(name);
+        value = key->found.key->find(name);
         if (value == nullptr) return nullptr;
     }
     key->next = static_cast<std::size_t>(value - values.data()) + 1;
@@ -102,10 +104,10 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const char* file = hive::hive_path();
-        std::optional<hive::Key> found;
-        const Status loaded = hive::load_key(file, wanted, &found);
+        hive::KeyView found;
+        const Status loaded = hive::read_key(file, wanted, &found);
         if (loaded != kSuccess) return loaded;
-        if (!found) return kFileNotFound;
+        if (found.key == nullptr) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
@@ -114,7 +116,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
             if (refused != kSuccess) return refused;
         }
         // The handle takes the stored path; its copy of the key needs only the values.
-        *key = new Key{std::move(found->path), writable, false, std::nullopt};
+        *key = new Key{found.key->path, writable, false, {}};
         keep(*key, std::move(found));
         return kSuccess;
     });
@@ -129,13 +131,13 @@ Status create_key(const char* path, Key** key) noexcept {
         const std::string file = hive::hive_path();
 
         // The usual case, an existing key, needs no lock and no write.
-        std::optional<hive::Key> found;
-        const Status loaded = hive::load_key(file.c_str(), wanted, &found);
+        hive::KeyView found;
+        const Status loaded = hive::read_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
-        if (found) {
+        if (found.key != nullptr) {
             const Status refused = hive::check_writable(file);
             if (refused != kSuccess) return refused;
-            *key = new Key{found->path, true, false, std::nullopt};
+            *key = new Key{found.key->path, true, false, {}};
             keep(*key, std::move(found));
             return kSuccess;
         }
@@ -146,7 +148,7 @@ Status create_key(const char* path, Key** key) noexcept {
             return kSuccess;
         });
         if (updated != kSuccess) return updated;
-        *key = new Key{stored, true, false, std::nullopt};
+        *key = new Key{stored, true, false, {}};
         return kSuccess;
     });
 }
@@ -155,12 +157,12 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
         if (!key->read) {
-            std::optional<hive::Key> found;
-            const Status loaded = hive::load_key(hive::hive_path(), key->path, &found);
+            hive::KeyView found;
+            const Status loaded = hive::read_key(hive::hive_path(), key->path, &found);
             if (loaded != kSuccess) return loaded;
             keep(key, std::move(found));
         }
-        if (!key->found) return kFileNotFound;
+        if (key->found.key == nullptr) return kFileNotFound;
         const hive::Value* value = find_value(key, value_name(name));
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
@@ -184,7 +186,7 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
     if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
     // The next query reads what this write left.
     key->read = false;
-    key->found.reset();
+    key->found = {};
     return guarded(kWriteFault, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
         const Status updated =
