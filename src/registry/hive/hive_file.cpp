@@ -466,11 +466,13 @@ class Cache {
     std::shared_ptr<const Hive> hive_;
 };
 
-// Never destroyed: a thread may still read while the process exits.
-Cache& cache() {
-    static Cache* const kept = new Cache;
-    return *kept;
-}
+// Made when the library is loaded, not on first use: a child forked while
+// another thread was making it would wait for ever on the guard of a
+// function's static. Never destroyed: a thread may still read while the
+// process exits.
+Cache* const kept_hive = new Cache;
+
+Cache& cache() { return *kept_hive; }
 
 reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path, KeyView* view) {
     view->key = hive->find(key_path);
