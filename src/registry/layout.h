@@ -39,8 +39,9 @@ bool read_values(const char* path, void* record, const Value* order, std::size_t
 
 // Writer pattern. Creates `path`; when that fails returns its status and
 // writes nothing. Otherwise stores, in `order`, each value whose bit is set
-// in `mask` (every selected write is attempted), closes the key and returns
-// the first failing status, or kSuccess.
+// in `mask` (every selected write is attempted), closes the key (which may
+// be where the store commits the writes) and returns the first failing
+// status, the close's included, or kSuccess.
 Status write_values(const char* path, const void* record, std::uint32_t mask, const Value* order,
                     std::size_t count) noexcept;
 

@@ -76,8 +76,9 @@ Status write_values(const char* path, const void* record, std::uint32_t mask, co
         // Report the first failure: a later good write must not hide it.
         if (result == kSuccess) result = status;
     }
-    close_key(key);
-    return result;
+    // The store may commit the writes only now; its failure counts too.
+    const Status closed = close_key(key);
+    return result != kSuccess ? result : closed;
 }
 
 }  // namespace vantor::reg
