@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<hive::Hive> parsed = hive::parse(text, &error);
     const std::string_view wanted =
         parsed && !parsed->keys.empty() ? std::string_view(parsed->keys.back().path) : "Software";
-    std::optional<hive::Key> key;
+    std::optional<hive::StoredKey> key;
     hive::ParseError key_error;
     if (hive::parse_key(text, wanted, &key, &key_error) != parsed.has_value()) {
         fault("reading one key and reading the hive disagree on the text");
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fault("reading one key reports another fault than reading the hive");
     }
     if (parsed) {
-        const hive::Key* expected = parsed->find(wanted);
+        const hive::StoredKey* expected = parsed->find(wanted);
         if (key.has_value() != (expected != nullptr) || (key && !(*key == *expected))) {
             fault("reading one key gives another key than reading the hive");
         }

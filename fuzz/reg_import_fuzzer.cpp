@@ -9,6 +9,7 @@
 
 #include "fields.h"
 #include "reg_file.h"
+#include "support/defaults.h"
 #include "values.h"
 
 namespace {
@@ -18,28 +19,17 @@ namespace {
     std::abort();
 }
 
-vantorctl::Records defaults() {
-    vantorctl::Records records;
-    for (const vantorctl::Field* field = vantorctl::fields_begin();
-         field != vantorctl::fields_end(); ++field) {
-        if (field->kind == vantorctl::Kind::kText) {
-            vantorctl::put_text(records, *field, field->default_text);
-        } else {
-            vantorctl::put_number(records, *field, field->default_number);
-        }
-    }
-    return records;
-}
+vantorctl::Records defaults() { return {vantor::test::game_defaults(), vantor::test::key_defaults()}; }
 
 vantorctl::Records applied(const std::vector<vantorctl::Assignment>& assignments) {
     vantorctl::Records records = defaults();
-    vantorctl::apply(assignments, vantorctl::RecordId::kGame, &records);
-    vantorctl::apply(assignments, vantorctl::RecordId::kKeys, &records);
+    vantorctl::apply(assignments, vantorctl::Record::kGame, &records);
+    vantorctl::apply(assignments, vantorctl::Record::kKeys, &records);
     return records;
 }
 
 bool same(const vantorctl::Records& a, const vantorctl::Records& b) {
-    for (const vantorctl::Field* field = vantorctl::fields_begin();
+    for (const vantorctl::Setting* field = vantorctl::fields_begin();
          field != vantorctl::fields_end(); ++field) {
         const bool equal =
             field->kind == vantorctl::Kind::kText

@@ -52,36 +52,41 @@ extern "C" {
 /* Longest text a field holds: the field's size less its NUL. */
 #define VANTOR_TEXT_MAX 255
 
+/*
+ * Each field of the two records is stored as one registry value of its key.
+ * docs/store.md lists the value names and defaults.
+ */
+
 /* Game settings: four texts, then eight 32-bit numbers, 1056 bytes. */
 typedef struct GameConfigSettings {
-    char UserName[VANTOR_TEXT_SIZE];    /* "User Name",        bit 0x001 */
-    char SessionName[VANTOR_TEXT_SIZE]; /* "Session Name",     bit 0x002 */
-    char Protocol[VANTOR_TEXT_SIZE];    /* "Protocol",         bit 0x004 */
-    char LastMap[VANTOR_TEXT_SIZE];     /* "Last Map",         bit 0x008 */
-    uint32_t TankType;                  /* "Tank Type",        bit 0x010 */
-    uint32_t Scenario;                  /* "Scenario",         bit 0x020 */
-    uint32_t ComputerPlayers;           /* "Computer Players", bit 0x040 */
-    uint32_t Lives;                     /* "Lives",            bit 0x200 */
-    uint32_t QuickStart;                /* "Quick Start",      bit 0x400 */
-    uint32_t MidiVolume;                /* "MIDI Volume",      bit 0x080 */
-    uint32_t WavVolume;                 /* "WAV Volume",       bit 0x100 */
-    uint32_t VideoMode;                 /* "Video Mode",       bit 0x800 */
+    char UserName[VANTOR_TEXT_SIZE];    /* bit 0x001 */
+    char SessionName[VANTOR_TEXT_SIZE]; /* bit 0x002 */
+    char Protocol[VANTOR_TEXT_SIZE];    /* bit 0x004 */
+    char LastMap[VANTOR_TEXT_SIZE];     /* bit 0x008 */
+    uint32_t TankType;                  /* bit 0x010 */
+    uint32_t Scenario;                  /* bit 0x020 */
+    uint32_t ComputerPlayers;           /* bit 0x040 */
+    uint32_t Lives;                     /* bit 0x200 */
+    uint32_t QuickStart;                /* bit 0x400 */
+    uint32_t MidiVolume;                /* bit 0x080 */
+    uint32_t WavVolume;                 /* bit 0x100 */
+    uint32_t VideoMode;                 /* bit 0x800 */
 } GameConfigSettings;
 
 /* Key bindings: twelve virtual-key codes, 48 bytes. */
 typedef struct KeyConfigSettings {
-    uint32_t MoveForward;       /* bit 0x001, default 38 (Up arrow)    */
-    uint32_t MoveBackward;      /* bit 0x002, default 40 (Down arrow)  */
-    uint32_t TurnLeft;          /* bit 0x004, default 37 (Left arrow)  */
-    uint32_t TurnRight;         /* bit 0x008, default 39 (Right arrow) */
-    uint32_t RotateTurretLeft;  /* bit 0x010, default 65 (A)           */
-    uint32_t RotateTurretRight; /* bit 0x020, default 83 (S)           */
-    uint32_t Brakes;            /* bit 0x040, default 68 (D)           */
-    uint32_t Weapons;           /* bit 0x400, default  9 (Tab)         */
-    uint32_t Fire;              /* bit 0x080, default 32 (Space bar)   */
-    uint32_t Turbo;             /* bit 0x100, default 84 (T)           */
-    uint32_t Repair;            /* bit 0x200, default 82 (R)           */
-    uint32_t Targeting;         /* bit 0x800, default 81 (Q)           */
+    uint32_t MoveForward;       /* bit 0x001 */
+    uint32_t MoveBackward;      /* bit 0x002 */
+    uint32_t TurnLeft;          /* bit 0x004 */
+    uint32_t TurnRight;         /* bit 0x008 */
+    uint32_t RotateTurretLeft;  /* bit 0x010 */
+    uint32_t RotateTurretRight; /* bit 0x020 */
+    uint32_t Brakes;            /* bit 0x040 */
+    uint32_t Weapons;           /* bit 0x400 */
+    uint32_t Fire;              /* bit 0x080 */
+    uint32_t Turbo;             /* bit 0x100 */
+    uint32_t Repair;            /* bit 0x200 */
+    uint32_t Targeting;         /* bit 0x800 */
 } KeyConfigSettings;
 
 /* Write-mask bits of GameConfigSettings. They do not follow field order. */

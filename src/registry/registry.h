@@ -1,5 +1,5 @@
 // The five registry operations the settings code needs, under the
-// machine-wide root. Every operation returns a Win32 status code.
+// machine-wide root. Every operation returns a Win32 status code (codes.h).
 //
 // This is a link seam, not a runtime dispatch layer: exactly one
 // implementation is linked into each binary (the Win32 registry on Windows,
@@ -8,29 +8,9 @@
 
 #include <cstdint>
 
+#include "registry/codes.h"
+
 namespace vantor::reg {
-
-using Status = std::int32_t;
-
-// Win32 status codes the library produces or relies on.
-inline constexpr Status kSuccess = 0;            // ERROR_SUCCESS
-inline constexpr Status kFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
-inline constexpr Status kAccessDenied = 5;       // ERROR_ACCESS_DENIED
-inline constexpr Status kNotEnoughMemory = 8;    // ERROR_NOT_ENOUGH_MEMORY
-inline constexpr Status kWriteProtect = 19;      // ERROR_WRITE_PROTECT
-inline constexpr Status kWriteFault = 29;        // ERROR_WRITE_FAULT
-inline constexpr Status kReadFault = 30;         // ERROR_READ_FAULT
-inline constexpr Status kLockViolation = 33;     // ERROR_LOCK_VIOLATION
-inline constexpr Status kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
-inline constexpr Status kDiskFull = 112;         // ERROR_DISK_FULL
-inline constexpr Status kMoreData = 234;         // ERROR_MORE_DATA
-inline constexpr Status kBadDb = 1009;           // ERROR_BADDB
-
-// Registry value types.
-inline constexpr std::uint32_t kTypeNone = 0;    // REG_NONE
-inline constexpr std::uint32_t kTypeSz = 1;      // REG_SZ
-inline constexpr std::uint32_t kTypeBinary = 3;  // REG_BINARY
-inline constexpr std::uint32_t kTypeDword = 4;   // REG_DWORD
 
 // An open key. Opaque: each implementation defines the struct.
 struct Key;

@@ -1,5 +1,3 @@
-#include "registry/hive/hive_format.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +5,8 @@
 #include <iterator>
 #include <random>
 #include <sstream>
+
+#include "hive/format.h"
 
 namespace vantor::hive {
 namespace {
@@ -75,14 +75,14 @@ void expect_parse_key_agrees(const std::string& text) {
     const std::optional<Hive> whole = parse(text, &whole_error);
     std::vector<std::string> paths = {"No\\Such\\Key"};
     if (whole) {
-        for (const Key& key : whole->keys) {
+        for (const StoredKey& key : whole->keys) {
             paths.push_back(key.path);
             paths.push_back(with_case(key.path, true));
             paths.push_back(with_case(key.path, false));
         }
     }
     for (const std::string& path : paths) {
-        std::optional<Key> key = Key{"stale", {}};
+        std::optional<StoredKey> key = StoredKey{"stale", {}};
         ParseError error;
         ASSERT_EQ(parse_key(text, path, &key, &error), whole.has_value()) << path << "\n" << text;
         if (!whole) {
@@ -91,7 +91,7 @@ void expect_parse_key_agrees(const std::string& text) {
             EXPECT_EQ(error.message, whole_error.message) << text;
             continue;
         }
-        const Key* expected = whole->find(path);
+        const StoredKey* expected = whole->find(path);
         ASSERT_EQ(key.has_value(), expected != nullptr) << path << "\n" << text;
         if (expected != nullptr) {
             EXPECT_EQ(*key, *expected) << path << "\n" << text;
@@ -324,7 +324,7 @@ TEST(HiveFormatWriter, RoundTripsRandomHives) {
             for (std::uint32_t depth = random() % 3; depth > 0; --depth) {
                 path += "\\" + bytes(8, true);
             }
-            Key& key = hive.ensure(path);
+            StoredKey& key = hive.ensure(path);
             for (std::uint32_t v = random() % 5; v > 0; --v) {
                 std::string data = bytes(90, false);
                 if (random() % 4 == 0) data[random() % data.size()] = '\0';

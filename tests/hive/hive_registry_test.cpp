@@ -10,16 +10,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 #include <vector>
 
 #include "registry/hive/errno_status.h"
 #include "registry/hive/hive_file.h"
 #include "registry/registry.h"
+#include "support/files.h"
 #include "support/private_mount.h"
+#include "support/temp_hive.h"
 
 namespace vantor::reg {
 namespace {
@@ -28,14 +28,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kGame = "Software\\QUORIX\\Game";
 
-std::string slurp(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void spit(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
+using test::slurp;
+using test::spit;
 
 mode_t mode_of(const std::string& path) {
     struct stat info {};
@@ -91,37 +85,23 @@ Status create_status(const char* path) {
     return status;
 }
 
-class HiveRegistry : public ::testing::Test {
+// The hive two folders down, so that creating it makes folders.
+class HiveRegistry : public test::TempHiveTest {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vantor-hive-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        hive_ = root_ + "/etc/vantor/system.reg";
-        ::setenv("VANTOR_REGISTRY", hive_.c_str(), 1);
-    }
-
-    void TearDown() override {
-        ::unsetenv("VANTOR_REGISTRY");
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-
-    std::string root_;
-    std::string hive_;
+    HiveRegistry() : TempHiveTest("etc/vantor/system.reg") {}
 };
 
 TEST_F(HiveRegistry, OpenCreatesNothingAndCreateMakesFoldersFileAndKeys) {
     EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
     EXPECT_EQ(open_status(kGame, Access::kAll), kFileNotFound);
-    EXPECT_FALSE(fs::exists(root_ + "/etc"));
+    EXPECT_FALSE(fs::exists(folder_ + "/etc"));
 
     const mode_t old_umask = ::umask(077);
     const Status created = create_status("Software\\QUORIX\\Game\\");
     ::umask(old_umask);
     ASSERT_EQ(created, kSuccess);
-    EXPECT_EQ(mode_of(root_ + "/etc"), 0755U);
-    EXPECT_EQ(mode_of(root_ + "/etc/vantor"), 0755U);
+    EXPECT_EQ(mode_of(folder_ + "/etc"), 0755U);
+    EXPECT_EQ(mode_of(folder_ + "/etc/vantor"), 0755U);
     EXPECT_EQ(mode_of(hive_), 0644U);
     EXPECT_EQ(slurp(hive_),
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\n"
@@ -342,7 +322,7 @@ TEST_F(HiveRegistry, SymlinkedHiveIsReadButNeverWrittenThrough) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     Key* writer = nullptr;
     ASSERT_EQ(create_key(kGame, &writer), kSuccess);
-    const std::string target = root_ + "/real.reg";
+    const std::string target = folder_ + "/real.reg";
     fs::rename(hive_, target);
     fs::create_symlink(target, hive_);
     const std::string before = slurp(target);
@@ -360,7 +340,7 @@ TEST_F(HiveRegistry, SymlinkedHiveIsReadButNeverWrittenThrough) {
 TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     const std::string folder = fs::path(hive_).parent_path();
-    const std::string target = root_ + "/elsewhere";
+    const std::string target = folder_ + "/elsewhere";
     fs::rename(folder, target);
     fs::create_directory_symlink(target, folder);
     const std::string before = slurp(target + "/system.reg");
@@ -380,7 +360,7 @@ TEST_F(HiveRegistry, LockFileThatIsNotARegularFileIsRefused) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     const std::string lock = hive_ + ".lock";
     const std::string before = slurp(hive_);
-    const std::string target = root_ + "/target";
+    const std::string target = folder_ + "/target";
     spit(target, "kept");
     ::alarm(30);  // ends the test program should a writer block after all
     for (const auto& make :
@@ -458,8 +438,8 @@ using test::with_private_tmpfs;
 // step, which the test reports.
 TEST_F(HiveRegistry, ReadOnlyFileSystemAllowsReadingOnly) {
     const std::string hive = hive_;
-    const std::string root = root_;
-    const int failed_step = with_private_tmpfs(root_, "mode=0755", [&] {
+    const std::string root = folder_;
+    const int failed_step = with_private_tmpfs(folder_, "mode=0755", [&] {
         if (put(kGame, "a", 1, "1") != kSuccess) return 1;
         Key* writer = nullptr;
         if (create_key(kGame, &writer) != kSuccess) return 2;
@@ -480,7 +460,7 @@ TEST_F(HiveRegistry, ReadOnlyFileSystemAllowsReadingOnly) {
 
 TEST_F(HiveRegistry, FullDiskKeepsThePreviousHive) {
     const std::string hive = hive_;
-    const int failed_step = with_private_tmpfs(root_, "size=64k", [&] {
+    const int failed_step = with_private_tmpfs(folder_, "size=64k", [&] {
         if (put(kGame, "a", 1, "1") != kSuccess) return 1;
         const std::string before = slurp(hive);
         if (put(kGame, "big", 3, std::string(256 * 1024, 'x')) != kDiskFull) return 2;

@@ -1,9 +1,10 @@
 #!/bin/sh
-# Usage: run.sh BUILD_DIR HOST_SOURCE SCRATCH_DIR C_COMPILER
+# Usage: run.sh BUILD_DIR HOST_SOURCE SCRATCH_DIR C_COMPILER TABLE_DIR
 # Installs the library from BUILD_DIR into a scratch prefix, then builds and
 # runs a C host against it through find_package and through pkg-config.
+# TABLE_DIR holds settings/values.def, whose defaults the host expects.
 set -eu
-build=$1 source=$2 scratch=$3 cc=$4
+build=$1 source=$2 scratch=$3 cc=$4 table=$5
 rm -rf "$scratch"
 mkdir -p "$scratch"
 prefix=$scratch/prefix
@@ -13,12 +14,12 @@ libdir=$(dirname "$(find "$prefix" -name 'libvantor.so.1' | head -n 1)")
 test -n "$libdir"
 
 cmake -S "$source" -B "$scratch/host" -DCMAKE_PREFIX_PATH="$prefix" \
-      -DCMAKE_C_COMPILER="$cc" >/dev/null
+      -DCMAKE_C_COMPILER="$cc" -DVANTOR_TABLE_DIR="$table" >/dev/null
 cmake --build "$scratch/host" >/dev/null
 VANTOR_REGISTRY=$scratch/cmake.reg "$scratch/host/host"
 
 PKG_CONFIG_PATH=$libdir/pkgconfig
 export PKG_CONFIG_PATH
 # shellcheck disable=SC2046
-"$cc" -o "$scratch/pc-host" "$source/host.c" $(pkg-config --cflags --libs vantor)
+"$cc" -o "$scratch/pc-host" -I"$table" "$source/host.c" $(pkg-config --cflags --libs vantor)
 VANTOR_REGISTRY=$scratch/pc.reg LD_LIBRARY_PATH=$libdir "$scratch/pc-host"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/game_view.h"
+#include "version.h"
 
 namespace {
 
@@ -125,6 +126,19 @@ TEST(Module, DecoratedAndInternalNamesAreNotExported) {
 
 // --- Version record ---------------------------------------------------------
 
+// The versions as resources/version.h gives them, and their halves as the
+// record's fixed part holds them (1.0 and 0.3 of 1.0.0.3).
+constexpr WORD kFileVersion[] = {VANTOR_FILE_VERSION};
+constexpr WORD kProductVersion[] = {VANTOR_PRODUCT_VERSION};
+
+constexpr DWORD high_half(const WORD (&version)[4]) {
+    return static_cast<DWORD>(version[0]) << 16 | version[1];
+}
+
+constexpr DWORD low_half(const WORD (&version)[4]) {
+    return static_cast<DWORD>(version[2]) << 16 | version[3];
+}
+
 class VersionRecord : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -164,10 +178,10 @@ TEST_F(VersionRecord, FixedPartGivesVersionsOperatingSystemAndType) {
     ASSERT_NE(fixed, nullptr);
     ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);  // 1.0
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000003u);  // .0.3
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+    EXPECT_EQ(fixed->dwFileVersionMS, high_half(kFileVersion));
+    EXPECT_EQ(fixed->dwFileVersionLS, low_half(kFileVersion));
+    EXPECT_EQ(fixed->dwProductVersionMS, high_half(kProductVersion));
+    EXPECT_EQ(fixed->dwProductVersionLS, low_half(kProductVersion));
     EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS_NT_WINDOWS32));
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 }
@@ -181,14 +195,14 @@ TEST_F(VersionRecord, StringsAreUnitedStatesEnglishUnicode) {
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1200);
 
-    EXPECT_EQ(text("Comments"), "Registry functions for QUORIX");
-    EXPECT_EQ(text("CompanyName"), "Unknown");
-    EXPECT_EQ(text("FileDescription"), "Vantor.DLL");
-    EXPECT_EQ(text("FileVersion"), "1, 0, 0, 3");
-    EXPECT_EQ(text("InternalName"), "Vantor");
-    EXPECT_EQ(text("OriginalFilename"), "Vantor.dll");
-    EXPECT_EQ(text("ProductName"), "QUORIX");
-    EXPECT_EQ(text("ProductVersion"), "1, 0, 0, 1");
+    EXPECT_EQ(text("Comments"), VANTOR_VERSION_COMMENTS);
+    EXPECT_EQ(text("CompanyName"), VANTOR_VERSION_COMPANY);
+    EXPECT_EQ(text("FileDescription"), VANTOR_VERSION_DESCRIPTION);
+    EXPECT_EQ(text("FileVersion"), VANTOR_VERSION_TEXT(VANTOR_FILE_VERSION));
+    EXPECT_EQ(text("InternalName"), VANTOR_VERSION_INTERNAL_NAME);
+    EXPECT_EQ(text("OriginalFilename"), VANTOR_VERSION_ORIGINAL_FILENAME);
+    EXPECT_EQ(text("ProductName"), VANTOR_VERSION_PRODUCT_NAME);
+    EXPECT_EQ(text("ProductVersion"), VANTOR_VERSION_TEXT(VANTOR_PRODUCT_VERSION));
 }
 
 }  // namespace

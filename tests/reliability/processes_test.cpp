@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "reliability/reliability.h"
+#include "support/defaults.h"
 #include "vantor.h"
 
 namespace vantor::test {
@@ -24,9 +25,8 @@ const std::uint32_t kOwnedGameBits[kOwners] = {VANTOR_GAME_USER_NAME, VANTOR_GAM
                                                VANTOR_GAME_PROTOCOL, VANTOR_GAME_LAST_MAP};
 const std::uint32_t kOwnedKeyBits[kOwners] = {VANTOR_KEY_MOVE_FORWARD, VANTOR_KEY_MOVE_BACKWARD,
                                               VANTOR_KEY_TURN_LEFT, VANTOR_KEY_TURN_RIGHT};
-const char* const kDefaultTexts[kOwners] = {"Your Name Here", "Tanks", "Not Used", "Not Used"};
-const std::uint32_t kDefaultKeys[kOwners] = {38, 40, 37, 39};
-constexpr std::uint32_t kDefaultFire = 32;
+GameConfigSettings kGameDefaults = game_defaults();
+KeyConfigSettings kKeyDefaults = key_defaults();
 
 char* owned_text(GameConfigSettings& game, int w) {
     char* const texts[kOwners] = {game.UserName, game.SessionName, game.Protocol, game.LastMap};
@@ -124,7 +124,7 @@ int reader(const std::string& stop) {
         }
         for (int w = 0; w < kOwners; ++w) {
             const std::string text = owned_text(game, w);
-            bool known = text == kDefaultTexts[w] && texts[w].last[w] < 0;
+            bool known = text == owned_text(kGameDefaults, w) && texts[w].last[w] < 0;
             const std::string prefix = "w" + std::to_string(w) + "-";
             if (!known && text.rfind(prefix, 0) == 0) {
                 const auto seq =
@@ -132,13 +132,13 @@ int reader(const std::string& stop) {
                 known = seq < kWrites && text == text_of(w, seq) && texts[w].advance(w, seq);
             }
             if (!known) return fail("a reader saw a text never written or lost", text);
-            if (!check_number(owned_key(keys, w), kDefaultKeys[w], w, 1, &keys_seen[w])) {
+            if (!check_number(owned_key(keys, w), owned_key(kKeyDefaults, w), w, 1, &keys_seen[w])) {
                 return fail("a reader saw a key never written or lost",
                             std::to_string(owned_key(keys, w)));
             }
         }
         if (!check_number(game.MidiVolume, VANTOR_DEFAULT_MIDI_VOLUME, 0, kSharers, &midi) ||
-            !check_number(keys.Fire, kDefaultFire, 0, kSharers, &fire)) {
+            !check_number(keys.Fire, kKeyDefaults.Fire, 0, kSharers, &fire)) {
             return fail("a reader saw a shared value never written or lost",
                         std::to_string(game.MidiVolume) + " " + std::to_string(keys.Fire));
         }

@@ -7,26 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "registry/hive/hive_file.h"
+#include "support/files.h"
+#include "support/temp_hive.h"
 
 namespace vantor::test {
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-inline void spit(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // Starts `body` in a child process, which exits with what it returns; an
 // alarm kills it after `seconds` should it hang.
@@ -51,23 +41,8 @@ inline int run_child(const std::function<int()>& body, unsigned seconds = 60) {
 }
 
 // Each test gets a hive in a folder of its own, named by VANTOR_REGISTRY.
-class HiveFolder : public ::testing::Test {
+class HiveFolder : public TempHiveTest {
   protected:
-    void SetUp() override {
-        namespace fs = std::filesystem;
-        std::string pattern = (fs::temp_directory_path() / "vantor-rel-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        hive_ = folder_ + "/system.reg";
-        ::setenv("VANTOR_REGISTRY", hive_.c_str(), 1);
-    }
-
-    void TearDown() override {
-        ::unsetenv("VANTOR_REGISTRY");
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
     // Every file in the folder with its bytes: a snapshot to compare.
     std::map<std::string, std::string> files() const {
         std::map<std::string, std::string> found;
@@ -91,9 +66,6 @@ class HiveFolder : public ::testing::Test {
         hive::Hive parsed;
         return hive::load(hive_, &parsed) == reg::kSuccess;
     }
-
-    std::string folder_;
-    std::string hive_;
 };
 
 }  // namespace vantor::test

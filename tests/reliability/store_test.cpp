@@ -14,8 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "reliability/reliability.h"
+#include "support/defaults.h"
 #include "support/private_mount.h"
 #include "vantor.h"
 
@@ -48,8 +49,7 @@ bool keys_are(const KeyConfigSettings& keys, const KeyConfigSettings& expected) 
 }
 
 bool game_is_default(const GameConfigSettings& game) {
-    return std::strcmp(game.UserName, "Your Name Here") == 0 &&
-           std::strcmp(game.SessionName, "Tanks") == 0 && game.TankType == 0;
+    return has_reader_defaults(game);
 }
 
 // Calls all eight functions on a store that holds the custom records and
@@ -76,7 +76,7 @@ int check_unreadable(int32_t refusal) {
     GameConfigSettings game = custom_game("Host", 1);
     KeyConfigSettings keys = kCustomKeys;
     if (GetGameConfigSettings(&game) != 0 || !game_is_default(game)) return 1;
-    if (GetKeyConfigSettings(&keys) != 0 || keys.Fire != 32) return 2;
+    if (GetKeyConfigSettings(&keys) != 0 || keys.Fire != key_defaults().Fire) return 2;
     if (SetGameConfigSettings(&game, VANTOR_MASK_ALL) != refusal) return 3;
     if (SetKeyConfigSettings(&keys, VANTOR_MASK_ALL) != refusal) return 4;
     if (SetDefaultGameSettings() != refusal) return 5;
@@ -194,7 +194,7 @@ TEST_F(Store, HugeValuesAndNamesAreReadSafely) {
     GameConfigSettings game{};
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
     EXPECT_TRUE(game_is(game, "Stored", 55));
-    EXPECT_STREQ(game.Protocol, "Not Used");  // too long for the field: the default stays
+    EXPECT_STREQ(game.Protocol, game_defaults().Protocol);  // too long for the field: the default stays
 }
 
 TEST_F(Store, HiveThatIsNotAFileIsReportedAndKept) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reliability/reliability.h"
+#include "support/defaults.h"
 #include "vantor.h"
 
 namespace vantor::test {
@@ -18,7 +19,8 @@ namespace {
 constexpr int kThreads = 8;
 constexpr int kRounds = 6;
 
-const KeyConfigSettings kKeyDefaults = {38, 40, 37, 39, 65, 83, 68, 9, 32, 84, 82, 81};
+const KeyConfigSettings kKeyDefaults = key_defaults();
+const GameConfigSettings kGameDefaults = game_defaults();
 // The mask bit of each key binding, in field order.
 const std::uint32_t kKeyBits[12] = {VANTOR_KEY_MOVE_FORWARD,
                                     VANTOR_KEY_MOVE_BACKWARD,
@@ -60,7 +62,7 @@ void calls(int t, Faults* faults) {
         const int32_t least = round == 0 ? 0 : 1;
         if (GetGameConfigSettings(&game) < least) ++faults->statuses;
         if (GetKeyConfigSettings(&keys) < least) ++faults->statuses;
-        if (std::strcmp(game.UserName, "Your Name Here") != 0 && game.UserName[0] != 't') {
+        if (std::strcmp(game.UserName, kGameDefaults.UserName) != 0 && game.UserName[0] != 't') {
             ++faults->values;
         }
         if (game.ComputerPlayers != 0 && !written_number(game.ComputerPlayers)) ++faults->values;

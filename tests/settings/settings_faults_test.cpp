@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/defaults.h"
 #include "support/fault_registry.h"
 #include "vantor.h"
 
@@ -15,8 +16,11 @@ namespace {
 namespace fault = vantor::fault;
 using vantor::reg::Access;
 
-constexpr const char* kGame = "Software\\QUORIX\\Game";
-constexpr const char* kKeyboard = "Software\\QUORIX\\Keyboard";
+using vantor::test::game_defaults;
+using vantor::test::key_defaults;
+
+constexpr const char* kGame = vantor::test::kGameKey;
+constexpr const char* kKeyboard = vantor::test::kKeyboardKey;
 constexpr std::uint32_t kDword = 4;
 constexpr std::uint32_t kSz = 1;
 
@@ -99,10 +103,10 @@ TEST_F(Faults, ReaderThatCannotOpenSeedsAndReturnsZero) {
     fault::fail_open(kGame, vantor::reg::kAccessDenied);
     GameConfigSettings game = host_game();
     EXPECT_EQ(GetGameConfigSettings(&game), 0);
-    EXPECT_STREQ(game.UserName, "Your Name Here");
+    EXPECT_STREQ(game.UserName, game_defaults().UserName);
     EXPECT_EQ(game.Lives, 3u);
     // The seeding write stored the record as the defaults left it.
-    EXPECT_EQ(fault::get(kGame, "User Name")->data, "Your Name Here");
+    EXPECT_EQ(fault::get(kGame, "User Name")->data, game_defaults().UserName);
     EXPECT_EQ(fault::get(kGame, "Lives")->data, dword(3));
     EXPECT_EQ(fault::set_names().size(), 12u);
 }
@@ -111,7 +115,7 @@ TEST_F(Faults, ReaderReturnsZeroEvenWhenSeedingFails) {
     fault::fail_create(kKeyboard, vantor::reg::kAccessDenied);
     KeyConfigSettings keys{};
     EXPECT_EQ(GetKeyConfigSettings(&keys), 0);
-    EXPECT_EQ(keys.Fire, 32u);
+    EXPECT_EQ(keys.Fire, key_defaults().Fire);
     EXPECT_FALSE(fault::has_key(kKeyboard));
 }
 
@@ -188,8 +192,8 @@ TEST_F(Faults, TextTooLargeToReadKeepsTheDefault) {
     fault::put(kGame, "Protocol", kSz, std::string(300, 'y'));
     GameConfigSettings game = host_game();
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
-    EXPECT_STREQ(game.SessionName, "Tanks");
-    EXPECT_STREQ(game.Protocol, "Not Used");
+    EXPECT_STREQ(game.SessionName, game_defaults().SessionName);
+    EXPECT_STREQ(game.Protocol, game_defaults().Protocol);
 }
 
 TEST_F(Faults, NumberTooLargeToReadLeavesTheField) {
@@ -202,7 +206,7 @@ TEST_F(Faults, NumberTooLargeToReadLeavesTheField) {
     KeyConfigSettings keys;
     ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
     // Shorter data are copied into the start of the field, the rest stays.
-    EXPECT_EQ(keys.Fire, 0x0201u);
+    EXPECT_EQ(keys.Fire, 0x0201u | (key_defaults().Fire & 0xFFFF0000u));
 }
 
 TEST_F(Faults, UnterminatedTextIsWrittenAsItsFirst255Bytes) {

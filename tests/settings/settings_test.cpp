@@ -4,18 +4,23 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "support/defaults.h"
 #include "support/store.h"
 #include "vantor.h"
 
 namespace {
 
+using vantor::settings::kSettings;
+using vantor::settings::Record;
 using vantor::test::get_raw;
+using vantor::test::key_defaults;
 using vantor::test::key_exists;
 using vantor::test::put_raw;
 
-constexpr const char* kGame = "Software\\QUORIX\\Game";
-constexpr const char* kKeyboard = "Software\\QUORIX\\Keyboard";
+constexpr const char* kGame = vantor::test::kGameKey;
+constexpr const char* kKeyboard = vantor::test::kKeyboardKey;
 constexpr std::uint32_t kSz = 1;
 constexpr std::uint32_t kBinary = 3;
 constexpr std::uint32_t kDword = 4;
@@ -26,12 +31,17 @@ std::string dword(std::uint32_t value) {
     return std::string(bytes, 4);
 }
 
-const char* const kGameNames[] = {"User Name",  "Session Name", "Protocol",         "Last Map",
-                                  "Tank Type",  "Scenario",     "Computer Players", "MIDI Volume",
-                                  "WAV Volume", "Lives",        "Quick Start",      "Video Mode"};
-const char* const kKeyNames[] = {
-    "MoveForward", "MoveBackward", "TurnLeft", "TurnRight", "RotateTurretLeft", "RotateTurretRight",
-    "Brakes",      "Weapons",      "Fire",     "Turbo",     "Repair",           "Targeting"};
+// The registry names of a record's values.
+std::vector<const char*> names_of(Record record) {
+    std::vector<const char*> names;
+    for (const auto& setting : kSettings) {
+        if (setting.record == record) names.push_back(setting.name);
+    }
+    return names;
+}
+
+const std::vector<const char*> kGameNames = names_of(Record::kGame);
+const std::vector<const char*> kKeyNames = names_of(Record::kKeys);
 
 class Settings : public ::testing::Test {
   protected:
@@ -49,18 +59,18 @@ GameConfigSettings host_game() {
     return game;
 }
 
+// Each value a reader fills with its default holds it; the host's own
+// numbers are not looked at.
 void expect_game_defaults(const GameConfigSettings& game) {
-    EXPECT_STREQ(game.UserName, "Your Name Here");
-    EXPECT_STREQ(game.SessionName, "Tanks");
-    EXPECT_STREQ(game.Protocol, "Not Used");
-    EXPECT_STREQ(game.LastMap, "Not Used");
-    EXPECT_EQ(game.TankType, 0u);
-    EXPECT_EQ(game.Scenario, 0u);
-    EXPECT_EQ(game.ComputerPlayers, 0u);
+    for (const auto& setting : kSettings) {
+        if (vantor::test::reader_fills(setting, Record::kGame)) {
+            EXPECT_TRUE(vantor::test::holds_default(&game, setting)) << setting.name;
+        }
+    }
 }
 
 void expect_key_defaults(const KeyConfigSettings& keys) {
-    const KeyConfigSettings expected = {38, 40, 37, 39, 65, 83, 68, 9, 32, 84, 82, 81};
+    const KeyConfigSettings expected = key_defaults();
     EXPECT_EQ(std::memcmp(&keys, &expected, sizeof keys), 0);
 }
 
@@ -72,7 +82,8 @@ TEST_F(Settings, FirstGameReadSeedsTheKey) {
     EXPECT_EQ(game.VideoMode, 0xFFFFFFFFu);
     // The key holds all twelve values; texts are stored without their NUL.
     for (const char* name : kGameNames) EXPECT_TRUE(get_raw(kGame, name)) << name;
-    EXPECT_EQ(get_raw(kGame, "Session Name")->substr(0, 5), "Tanks");
+    const std::string session = vantor::test::game_defaults().SessionName;
+    EXPECT_EQ(get_raw(kGame, "Session Name")->substr(0, session.size()), session);
     EXPECT_EQ(get_raw(kGame, "MIDI Volume"), dword(70));
 
     GameConfigSettings again = host_game();
@@ -127,7 +138,7 @@ TEST_F(Settings, MissingValuesKeepDefaultsOrTheHostsNumbers) {
     ASSERT_TRUE(put_raw(kGame, "Lives", kDword, dword(5)));
     GameConfigSettings game = host_game();
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
-    EXPECT_STREQ(game.UserName, "Your Name Here");
+    EXPECT_STREQ(game.UserName, vantor::test::game_defaults().UserName);
     EXPECT_STREQ(game.SessionName, "Arena");
     EXPECT_EQ(game.Lives, 5u);
     EXPECT_EQ(game.MidiVolume, 70u);
@@ -137,7 +148,7 @@ TEST_F(Settings, MissingValuesKeepDefaultsOrTheHostsNumbers) {
     KeyConfigSettings keys;
     ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
     EXPECT_EQ(keys.Fire, 17u);
-    keys.Fire = 32;
+    keys.Fire = key_defaults().Fire;
     expect_key_defaults(keys);
 }
 
@@ -183,11 +194,12 @@ TEST_F(Settings, DefaultsOverwriteWhatIsStored) {
     EXPECT_EQ(game.WavVolume, VANTOR_DEFAULT_WAV_VOLUME);
     EXPECT_EQ(game.VideoMode, VANTOR_DEFAULT_VIDEO_MODE);
 
-    KeyConfigSettings keys = {38, 40, 37, 39, 65, 83, 68, 9, 70, 84, 82, 81};
+    KeyConfigSettings keys = key_defaults();
+    keys.Fire += 38;
     ASSERT_EQ(SetKeyConfigSettings(&keys, VANTOR_KEY_FIRE), 0);
     ASSERT_EQ(SetDefaultKeySettings(), 0);
     ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
-    EXPECT_EQ(keys.Fire, 32u);
+    EXPECT_EQ(keys.Fire, key_defaults().Fire);
 }
 
 TEST_F(Settings, CombinedDefaultsResetBothKeys) {
@@ -221,7 +233,7 @@ TEST_F(Settings, StoredTextsAreCutToFitTheField) {
     GameConfigSettings game = host_game();
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
     EXPECT_EQ(std::string(game.UserName), std::string(255, 'u'));
-    EXPECT_STREQ(game.SessionName, "Tanks");
+    EXPECT_STREQ(game.SessionName, vantor::test::game_defaults().SessionName);
     EXPECT_STREQ(game.Protocol, "ab");
     EXPECT_STREQ(game.LastMap, "");
 }
@@ -234,9 +246,10 @@ TEST_F(Settings, StoredTypeIsNotTested) {
     ASSERT_TRUE(put_raw(kKeyboard, "Repair", kBinary, std::string(6, '\x01')));
     KeyConfigSettings keys;
     ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
-    EXPECT_EQ(keys.Fire, 0x2211u);  // over the default 32, whose upper bytes are 0
-    EXPECT_EQ(keys.Turbo, static_cast<unsigned>('Z'));
-    EXPECT_EQ(keys.Repair, 82u);
+    // Over the default, whose upper bytes are 0.
+    EXPECT_EQ(keys.Fire, 0x2211u | (key_defaults().Fire & 0xFFFF0000u));
+    EXPECT_EQ(keys.Turbo, static_cast<unsigned>('Z') | (key_defaults().Turbo & 0xFFFFFF00u));
+    EXPECT_EQ(keys.Repair, key_defaults().Repair);
 
     // A number read into a text field is taken as text up to its first NUL.
     ASSERT_TRUE(put_raw(kGame, "Last Map", kDword, dword(0x00434241)));

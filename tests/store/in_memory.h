@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../bench/records.h"  // two records that differ in every value
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "support/memfs.h"
 #include "vantor.h"
 

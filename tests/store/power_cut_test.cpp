@@ -40,10 +40,10 @@ std::vector<Call> sequence() {
 }
 
 // The key at `path` in `hive`, or nothing.
-std::optional<hive::Key> key_in(const std::optional<hive::Hive>& hive, const char* path) {
+std::optional<hive::StoredKey> key_in(const std::optional<hive::Hive>& hive, const char* path) {
     if (!hive) return std::nullopt;
-    const hive::Key* key = hive->find(path);
-    return key != nullptr ? std::optional<hive::Key>(*key) : std::nullopt;
+    const hive::StoredKey* key = hive->find(path);
+    return key != nullptr ? std::optional<hive::StoredKey>(*key) : std::nullopt;
 }
 
 using PowerCut = InMemory;
@@ -107,7 +107,7 @@ TEST_F(PowerCut, EveryCutLeavesAWholeHiveWithEverySuccessAndTheCallInFlightOldOr
                 EXPECT_TRUE(found == made);
             }
             for (const char* path : {kGameKey, kKeysKey}) {
-                const std::optional<hive::Key> key = key_in(found, path);
+                const std::optional<hive::StoredKey> key = key_in(found, path);
                 EXPECT_TRUE(key == key_in(old, path) || key == key_in(made, path)) << path;
             }
             // The store goes on: the next write succeeds and sweeps up.

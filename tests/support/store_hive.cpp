@@ -3,10 +3,12 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "support/store.h"
+#include "support/temp_hive.h"
 
 namespace vantor::test {
 namespace {
@@ -16,20 +18,18 @@ std::string& folder() {
     return dir;
 }
 
-void remove_folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder(), ignored);
-}
+void remove_test_folder() { remove_folder(folder()); }
 
 }  // namespace
 
 void reset_store() {
     static const std::string hive = [] {
-        const char* tmp = getenv("TMPDIR");
-        folder() =
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vantor-test-XXXXXX";
-        if (mkdtemp(folder().data()) == nullptr) std::perror("mkdtemp");
-        std::atexit(remove_folder);
+        folder() = make_temp_folder();
+        if (folder().empty()) {
+            std::perror("reset_store: no temporary folder");
+            std::exit(1);
+        }
+        std::atexit(remove_test_folder);
         std::string path = folder() + "/system.reg";
         setenv("VANTOR_REGISTRY", path.c_str(), 1);
         return path;

@@ -1,7 +1,7 @@
 # Runs the real vantorctl against a store of its own: one case per run.
 #
 #   cmake -DVANTORCTL=path -DCASE=name -DWORK=dir -DVERSION=x.y.z.w
-#         [-DEMULATOR=wine] [-DREG_VIEW=/reg:32] -P cli_test.cmake
+#         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32] -P cli_test.cmake
 #
 # Natively the store is a hive file in WORK (VANTOR_REGISTRY). With an
 # emulator the store is the Wine prefix's registry: a fresh store deletes
@@ -9,6 +9,10 @@
 # registry view reg.exe must use to see the game's keys (/reg:32 for the
 # x64 build under wine64).
 cmake_minimum_required(VERSION 3.25)
+
+# What a fresh store holds: DEFAULT_UserName, DEFAULT_Fire, ...
+include("${SOURCE}/tests/support/value_table.cmake")
+vantor_value_defaults("${SOURCE}")
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
@@ -101,16 +105,19 @@ if(CASE STREQUAL "show_fresh")
   fresh_store()
   ctl(0 show)
   expect_match("${OUT}" "Game settings.*created with the defaults.*Key bindings.*created with the defaults")
-  expect_match("${OUT}" "\n    User Name +Your Name Here\n")
-  expect_match("${OUT}" "\n    Fire +Space +32\n")
-  expect_match("${OUT}" "\n    Weapons +Tab +9\n")
+  expect_match("${OUT}" "\n    User Name +${DEFAULT_UserName}\n")
+  # A key binding shows its key's name, then its code.
+  expect_match("${OUT}" "\n    Fire +[^ \n]+ +${DEFAULT_Fire}\n")
+  string(REGEX MATCH "\n    Fire +([^ \n]+) " fire_row "${OUT}")
+  set(fire_key "${CMAKE_MATCH_1}")
+  expect_match("${OUT}" "\n    Weapons +[^ \n]+ +${DEFAULT_Weapons}\n")
   expect_no_match("${OUT}" "\\*")
   ctl(0 show)
   expect_no_match("${OUT}" "created")
   ctl(0 show keys --json)
   expect_json("${OUT}" "read" keys state)
-  expect_json("${OUT}" 32 keys values Fire value)
-  expect_json("${OUT}" "Space" keys values Fire key_name)
+  expect_json("${OUT}" ${DEFAULT_Fire} keys values Fire value)
+  expect_json("${OUT}" "${fire_key}" keys values Fire key_name)
   expect_json("${OUT}" ON keys values Fire default)
   string(JSON game ERROR_VARIABLE missing GET "${OUT}" game)
   if(NOT missing)
@@ -119,7 +126,10 @@ if(CASE STREQUAL "show_fresh")
 
 elseif(CASE STREQUAL "set_roundtrip")
   fresh_store()
-  ctl(0 set "User Name=Ace Pilot" midivolume=0x40 fire=F Weapons=0x9 "Last Map=" Turbo=F12)
+  # Weapons set to its default, written in hex.
+  math(EXPR weapons_hex "${DEFAULT_Weapons}" OUTPUT_FORMAT HEXADECIMAL)
+  ctl(0 set "User Name=Ace Pilot" midivolume=0x40 fire=F Weapons=${weapons_hex} "Last Map="
+            Turbo=F12)
   ctl(0 show --json)
   expect_json("${OUT}" "Ace Pilot" game values "User Name" value)
   expect_json("${OUT}" OFF game values "User Name" default)
@@ -128,7 +138,7 @@ elseif(CASE STREQUAL "set_roundtrip")
   expect_json("${OUT}" 70 keys values Fire value)
   expect_json("${OUT}" "F" keys values Fire key_name)
   expect_json("${OUT}" OFF keys values Fire default)
-  expect_json("${OUT}" 9 keys values Weapons value)
+  expect_json("${OUT}" ${DEFAULT_Weapons} keys values Weapons value)
   expect_json("${OUT}" ON keys values Weapons default)
   expect_json("${OUT}" 123 keys values Turbo value)
   ctl(0 show)
@@ -138,15 +148,15 @@ elseif(CASE STREQUAL "set_roundtrip")
   # Defaults: one record, then both.
   ctl(0 reset keys)
   ctl(0 show --json)
-  expect_json("${OUT}" 32 keys values Fire value)
+  expect_json("${OUT}" ${DEFAULT_Fire} keys values Fire value)
   expect_json("${OUT}" "Ace Pilot" game values "User Name" value)
   ctl(0 reset)
   ctl(0 show --json)
-  expect_json("${OUT}" "Your Name Here" game values "User Name" value)
+  expect_json("${OUT}" "${DEFAULT_UserName}" game values "User Name" value)
   ctl(0 set Lives=3)
   ctl(0 create)
   ctl(0 show game --json)
-  expect_json("${OUT}" 0 game values Lives value)
+  expect_json("${OUT}" ${DEFAULT_Lives} game values Lives value)
 
 elseif(CASE STREQUAL "export_import")
   fresh_store()
@@ -251,7 +261,7 @@ elseif(CASE STREQUAL "library_failures")
     set(ENV{VANTOR_REGISTRY} "${WORK}/not-a-folder/system.reg")
     ctl(1 show)
     expect_match("${OUT}" "could not be created: defaults shown, nothing saved")
-    expect_match("${OUT}" "\n    Fire +Space +32\n")
+    expect_match("${OUT}" "\n    Fire +[^ \n]+ +${DEFAULT_Fire}\n")
     expect_match("${ERR}" "could not create")
     ctl(1 show --json)
     expect_json("${OUT}" "not-saved" game state)

@@ -8,6 +8,7 @@
 #include "fields.h"
 #include "key_names.h"
 #include "reg_file.h"
+#include "support/defaults.h"
 #include "values.h"
 
 namespace vantorctl {
@@ -27,8 +28,8 @@ std::string utf16le(const std::string& latin1) {
     return out;
 }
 
-const Field& field(const char* name) {
-    const Field* found = find_field(name);
+const Setting& field(const char* name) {
+    const Setting* found = find_field(name);
     EXPECT_NE(found, nullptr) << name;
     return *found;
 }
@@ -52,10 +53,10 @@ TEST(FieldTable, MaskBitsMatchTheHeaderAndCoverEachRecordOnce) {
     EXPECT_EQ(field("Video Mode").bit, VANTOR_GAME_VIDEO_MODE);
     EXPECT_EQ(field("Weapons").bit, VANTOR_KEY_WEAPONS);
     EXPECT_EQ(field("Fire").bit, VANTOR_KEY_FIRE);
-    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
         std::uint32_t mask = 0;
         int count = 0;
-        for (const Field* f = fields_begin(); f != fields_end(); ++f) {
+        for (const Setting* f = fields_begin(); f != fields_end(); ++f) {
             if (f->record != record) continue;
             EXPECT_EQ(mask & f->bit, 0u) << f->name;
             mask |= f->bit;
@@ -69,7 +70,7 @@ TEST(FieldTable, MaskBitsMatchTheHeaderAndCoverEachRecordOnce) {
 // Each value reaches exactly its own field's bytes: a wrong offset would
 // make set write a neighbour.
 TEST(FieldTable, EachValueChangesOnlyItsOwnField) {
-    for (const Field* f = fields_begin(); f != fields_end(); ++f) {
+    for (const Setting* f = fields_begin(); f != fields_end(); ++f) {
         Records records;
         if (f->kind == Kind::kText) {
             put_text(records, *f, "x");
@@ -87,7 +88,7 @@ TEST(FieldTable, EachValueChangesOnlyItsOwnField) {
         EXPECT_EQ(changed, f->kind == Kind::kText ? 1u : 4u) << f->name;
         if (f->kind != Kind::kText) {
             const std::size_t size =
-                f->record == RecordId::kGame ? sizeof records.game : sizeof records.keys;
+                f->record == Record::kGame ? sizeof records.game : sizeof records.keys;
             EXPECT_LE(f->offset + 4, size) << f->name;
         }
     }
@@ -111,27 +112,26 @@ TEST(FieldTable, TextsAreCutAt255BytesAndAlwaysEnd) {
     EXPECT_EQ(records.game.Protocol[3], '\0');  // no tail of the longer text left
 }
 
-// Both records with every field at the default the table gives it.
-Records records_at_defaults() {
-    Records records;
-    for (const Field* f = fields_begin(); f != fields_end(); ++f) {
-        if (f->kind == Kind::kText) {
-            put_text(records, *f, f->default_text);
-        } else {
-            put_number(records, *f, f->default_number);
-        }
-    }
-    return records;
-}
+// Both records with every field at its default.
+Records records_at_defaults() { return {vantor::test::game_defaults(), vantor::test::key_defaults()}; }
 
 TEST(FieldTable, KnowsTheDefaults) {
     Records records = records_at_defaults();
-    for (const Field* f = fields_begin(); f != fields_end(); ++f)
+    for (const Setting* f = fields_begin(); f != fields_end(); ++f)
         EXPECT_TRUE(is_default(records, *f));
-    EXPECT_STREQ(records.game.UserName, "Your Name Here");
-    EXPECT_EQ(records.keys.Fire, 32u);
-    EXPECT_EQ(records.keys.Weapons, 9u);
-    put_text(records, field("User Name"), "Your Name Here ");
+    // Putting each default in as set and import do gives the same records.
+    Records put;
+    for (const Setting* f = fields_begin(); f != fields_end(); ++f) {
+        if (f->kind == Kind::kText) {
+            put_text(put, *f, f->default_text);
+        } else {
+            put_number(put, *f, f->default_number);
+        }
+    }
+    EXPECT_EQ(get_text(put, field("User Name")), records.game.UserName);
+    EXPECT_EQ(std::memcmp(&put.game, &records.game, sizeof put.game), 0);
+    EXPECT_EQ(std::memcmp(&put.keys, &records.keys, sizeof put.keys), 0);
+    put_text(records, field("User Name"), std::string(records.game.UserName) + " ");
     EXPECT_FALSE(is_default(records, field("User Name")));
 }
 
@@ -240,9 +240,9 @@ TEST(ValueParsing, ApplyGivesEachRecordItsOwnMask) {
     const auto assignments =
         parse_assignments({"Lives=3", "Fire=F", "WAV Volume=9", "Weapons=Tab"}, &problems);
     Records records;
-    EXPECT_EQ(apply(assignments, RecordId::kGame, &records),
+    EXPECT_EQ(apply(assignments, Record::kGame, &records),
               VANTOR_GAME_LIVES | VANTOR_GAME_WAV_VOLUME);
-    EXPECT_EQ(apply(assignments, RecordId::kKeys, &records), VANTOR_KEY_FIRE | VANTOR_KEY_WEAPONS);
+    EXPECT_EQ(apply(assignments, Record::kKeys, &records), VANTOR_KEY_FIRE | VANTOR_KEY_WEAPONS);
     EXPECT_EQ(records.game.Lives, 3u);
     EXPECT_EQ(records.game.WavVolume, 9u);
     EXPECT_EQ(records.keys.Fire, 70u);
@@ -286,8 +286,8 @@ Records sample_records() {
 
 Records imported(const Import& import) {
     Records records;
-    apply(import.assignments, RecordId::kGame, &records);
-    apply(import.assignments, RecordId::kKeys, &records);
+    apply(import.assignments, Record::kGame, &records);
+    apply(import.assignments, Record::kKeys, &records);
     return records;
 }
 

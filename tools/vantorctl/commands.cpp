@@ -11,57 +11,28 @@
 
 #include "key_names.h"
 #include "reg_file.h"
+#include "registry/codes.h"
 #include "values.h"
 
 namespace vantorctl {
 namespace {
 
-constexpr RecordId kRecords[] = {RecordId::kGame, RecordId::kKeys};
+constexpr Record kRecords[] = {Record::kGame, Record::kKeys};
 
-const char* record_title(RecordId record) {
-    return record == RecordId::kGame ? "game settings" : "key bindings";
+const char* record_title(Record record) {
+    return record == Record::kGame ? "game settings" : "key bindings";
 }
 
-std::string full_key(RecordId record) {
+std::string full_key(Record record) {
     return std::string("HKEY_LOCAL_MACHINE\\") + record_key_path(record);
 }
 
-// The registry statuses the library passes on, in words.
+// A registry status the library passed on, with its meaning when known.
 std::string status_text(std::int32_t status) {
-    const char* what = nullptr;
-    switch (status) {
-        case 2:
-            what = "not found";
-            break;
-        case 5:
-            what = "access denied";
-            break;
-        case 8:
-            what = "not enough memory";
-            break;
-        case 19:
-            what = "write-protected";
-            break;
-        case 29:
-            what = "write fault";
-            break;
-        case 30:
-            what = "read fault";
-            break;
-        case 87:
-            what = "invalid parameter";
-            break;
-        case 112:
-            what = "disk full";
-            break;
-        case 1009:
-            what = "the registry store is corrupt";
-            break;
-        default:
-            break;
-    }
     std::string text = "status " + std::to_string(status);
-    if (what != nullptr) text += std::string(" (") + what + ")";
+    if (const vantor::reg::StatusInfo* info = vantor::reg::find_status(status)) {
+        text += std::string(" (") + info->text + ")";
+    }
     return text;
 }
 
@@ -83,8 +54,8 @@ const char* state_name(ReadState state) {
 
 // Reads one record as the game does. After a 0 from the reader, a second
 // read tells whether its seeding write made the key.
-ReadState read_record(const Api& api, RecordId record, Records* records) {
-    if (record == RecordId::kGame) {
+ReadState read_record(const Api& api, Record record, Records* records) {
+    if (record == Record::kGame) {
         records->game = GameConfigSettings{};
         if (api.get_game(&records->game) != 0) return ReadState::kRead;
         GameConfigSettings again{};
@@ -123,10 +94,10 @@ std::string key_label(std::uint32_t code) {
     return name.empty() ? "-" : name;
 }
 
-void print_table(RecordId record, const Records& records, ReadState state, std::ostream& out,
+void print_table(Record record, const Records& records, ReadState state, std::ostream& out,
                  bool* any_changed) {
-    out << (record == RecordId::kGame ? "Game settings" : "Key bindings") << "  ["
-        << full_key(record) << "]\n";
+    out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
+        << "]\n";
     if (state == ReadState::kCreated) {
         out << "  (the key was missing: created with the defaults)\n";
     } else if (state == ReadState::kNotSaved) {
@@ -134,14 +105,14 @@ void print_table(RecordId record, const Records& records, ReadState state, std::
     }
     std::size_t name_width = 0;
     std::size_t key_width = 0;
-    for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->record != record) continue;
         name_width = std::max(name_width, std::string(field->name).size());
         if (field->kind == Kind::kKey) {
             key_width = std::max(key_width, key_label(get_number(records, *field)).size());
         }
     }
-    for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->record != record) continue;
         const bool changed = !is_default(records, *field);
         *any_changed |= changed;
@@ -165,9 +136,9 @@ void print_table(RecordId record, const Records& records, ReadState state, std::
     }
 }
 
-nlohmann::ordered_json record_json(RecordId record, const Records& records, ReadState state) {
+nlohmann::ordered_json record_json(Record record, const Records& records, ReadState state) {
     nlohmann::ordered_json values = nlohmann::ordered_json::object();
-    for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->record != record) continue;
         nlohmann::ordered_json value;
         if (field->kind == Kind::kText) {
@@ -186,14 +157,14 @@ nlohmann::ordered_json record_json(RecordId record, const Records& records, Read
 
 // Reads the current record, puts the assignments in and writes it once with
 // their mask. Returns false (after saying why) when the writer fails.
-bool write_record(const Api& api, RecordId record, const std::vector<Assignment>& assignments,
+bool write_record(const Api& api, Record record, const std::vector<Assignment>& assignments,
                   std::ostream& err) {
     Records records;
     read_record(api, record, &records);
     const std::uint32_t mask = apply(assignments, record, &records);
     if (mask == 0) return true;
-    const std::int32_t status = record == RecordId::kGame ? api.set_game(&records.game, mask)
-                                                          : api.set_keys(&records.keys, mask);
+    const std::int32_t status = record == Record::kGame ? api.set_game(&records.game, mask)
+                                                        : api.set_keys(&records.keys, mask);
     if (status != 0) {
         err << "vantorctl: writing the " << record_title(record)
             << " failed: " << status_text(status) << "\n";
@@ -203,7 +174,7 @@ bool write_record(const Api& api, RecordId record, const std::vector<Assignment>
 }
 
 int write_records(const Api& api, const std::vector<Assignment>& assignments, std::ostream& err) {
-    for (const RecordId record : kRecords) {
+    for (const Record record : kRecords) {
         if (!write_record(api, record, assignments, err)) return kExitFailed;
     }
     return kExitOk;
@@ -211,7 +182,7 @@ int write_records(const Api& api, const std::vector<Assignment>& assignments, st
 
 }  // namespace
 
-int run_show(const LoadApi& load, std::optional<RecordId> only, bool json, Streams io) {
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
@@ -219,7 +190,7 @@ int run_show(const LoadApi& load, std::optional<RecordId> only, bool json, Strea
     bool any_changed = false;
     bool first = true;
     int exit_code = kExitOk;
-    for (const RecordId record : kRecords) {
+    for (const Record record : kRecords) {
         if (only && *only != record) continue;
         const ReadState state = read_record(*api, record, &records);
         if (state == ReadState::kNotSaved) {
@@ -228,7 +199,7 @@ int run_show(const LoadApi& load, std::optional<RecordId> only, bool json, Strea
             exit_code = kExitFailed;
         }
         if (json) {
-            document[record == RecordId::kGame ? "game" : "keys"] =
+            document[record == Record::kGame ? "game" : "keys"] =
                 record_json(record, records, state);
             continue;
         }
@@ -293,7 +264,7 @@ int run_export(const LoadApi& load, const std::string& file, Streams io) {
     if (api == nullptr) return kExitFailed;
     Records records;
     int exit_code = kExitOk;
-    for (const RecordId record : kRecords) {
+    for (const Record record : kRecords) {
         if (read_record(*api, record, &records) == ReadState::kNotSaved) {
             io.err << "vantorctl export: " << full_key(record)
                    << " is missing and could not be created; exporting its defaults\n";

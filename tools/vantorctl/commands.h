@@ -26,7 +26,7 @@ struct Streams {
     std::ostream& err;
 };
 
-int run_show(const LoadApi& load, std::optional<RecordId> only, bool json, Streams io);
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io);
 int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
 int run_reset(const LoadApi& load, const std::string& which, Streams io);
 int run_create(const LoadApi& load, Streams io);

@@ -1,6 +1,8 @@
 // POSIX: dlopen and dlsym. The library is looked for beside the tool (the
 // build tree keeps both in one folder), then in the install layout's
-// library folder relative to the tool's (VANTORCTL_LIBDIR_FROM_BINDIR).
+// library folder relative to the tool's (VANTORCTL_LIBDIR_FROM_BINDIR),
+// then wherever the dynamic linker finds it (LD_LIBRARY_PATH, the system's
+// library folders): a tool copied elsewhere still finds the installed one.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -45,7 +47,7 @@ Function find_function(Module module, const char* name) {
 std::vector<std::string> default_library_paths() {
     const std::string directory = tool_directory();
     return {directory + "/" + kLibraryName,
-            directory + "/" VANTORCTL_LIBDIR_FROM_BINDIR "/" + kLibraryName};
+            directory + "/" VANTORCTL_LIBDIR_FROM_BINDIR "/" + kLibraryName, kLibraryName};
 }
 
 std::string module_file(Module, Function function) {

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
+#include "registry/codes.h"
 #include "text.h"
 
 namespace vantorctl {
@@ -10,8 +11,8 @@ namespace {
 
 namespace hive = vantor::hive;
 
-constexpr std::uint32_t kTypeSz = 1;
-constexpr std::uint32_t kTypeDword = 4;
+using vantor::reg::kTypeDword;
+using vantor::reg::kTypeSz;
 constexpr std::string_view kRegedit4 = "REGEDIT4";
 constexpr std::string_view kVersion5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE";
@@ -71,7 +72,7 @@ bool under_other_root(std::string_view section) {
 }
 
 bool is_ancestor_of_known_key(std::string_view path) {
-    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
         const std::string_view known = record_key_path(record);
         if (path.size() < known.size() && known[path.size()] == '\\' &&
             iequals(known.substr(0, path.size()), path)) {
@@ -81,8 +82,8 @@ bool is_ancestor_of_known_key(std::string_view path) {
     return false;
 }
 
-bool has_child(const hive::Hive& hive, const hive::Key& key) {
-    for (const hive::Key& other : hive.keys) {
+bool has_child(const hive::Hive& hive, const hive::StoredKey& key) {
+    for (const hive::StoredKey& other : hive.keys) {
         if (other.path.size() > key.path.size() && other.path[key.path.size()] == '\\' &&
             iequals(std::string_view(other.path).substr(0, key.path.size()), key.path)) {
             return true;
@@ -109,11 +110,11 @@ class Importer {
         result_->problems.push_back({line, std::move(message)});
     }
 
-    void take_values(const hive::Key& key, RecordId record) {
+    void take_values(const hive::StoredKey& key, Record record) {
         for (const hive::Value& value : key.values) {
             const std::string what = full_key_name(key.path) + "\\" +
                                      (value.name.empty() ? "@" : "\"" + value.name + "\"");
-            const Field* field = find_registry_value(record, value.name);
+            const Setting* field = find_registry_value(record, value.name);
             if (field == nullptr) {
                 unknown(0, what, "not one of the game's values");
                 continue;
@@ -128,8 +129,8 @@ class Importer {
     }
 
   private:
-    static const Field* find_registry_value(RecordId record, std::string_view name) {
-        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    static const Setting* find_registry_value(Record record, std::string_view name) {
+        for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record == record && iequals(field->name, name)) return field;
         }
         return nullptr;
@@ -143,9 +144,9 @@ class Importer {
 
 std::string export_reg(const Records& records) {
     hive::Hive hive;
-    for (const RecordId record : {RecordId::kGame, RecordId::kKeys}) {
-        hive::Key& key = hive.ensure(record_key_path(record));
-        for (const Field* field = fields_begin(); field != fields_end(); ++field) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
+        hive::StoredKey& key = hive.ensure(record_key_path(record));
+        for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record != record) continue;
             if (field->kind == Kind::kText) {
                 std::string text = get_text(records, *field);
@@ -220,11 +221,11 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
         importer.problem(error.line, error.message);
         return result;
     }
-    for (const hive::Key& key : parsed->keys) {
-        if (iequals(key.path, record_key_path(RecordId::kGame))) {
-            importer.take_values(key, RecordId::kGame);
-        } else if (iequals(key.path, record_key_path(RecordId::kKeys))) {
-            importer.take_values(key, RecordId::kKeys);
+    for (const hive::StoredKey& key : parsed->keys) {
+        if (iequals(key.path, record_key_path(Record::kGame))) {
+            importer.take_values(key, Record::kGame);
+        } else if (iequals(key.path, record_key_path(Record::kKeys))) {
+            importer.take_values(key, Record::kKeys);
         } else if (!key.values.empty() ||
                    (!is_ancestor_of_known_key(key.path) && !has_child(*parsed, key))) {
             importer.unknown(0, "[" + full_key_name(key.path) + "]", "not one of the game's keys");

@@ -1,5 +1,5 @@
 // The records as .reg files, the form regedit imports and exports. The
-// REGEDIT4 grammar itself is the hive's (registry/hive/hive_format.h); this
+// REGEDIT4 grammar itself is the hive's (src/hive/format.h); this
 // adds what a file from regedit brings: UTF-16LE files with a BOM under a
 // "Windows Registry Editor Version 5.00" header, keys of other roots, and
 // values the game does not know.

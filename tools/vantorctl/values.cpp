@@ -1,12 +1,13 @@
 #include "values.h"
 
 #include "key_names.h"
+#include "registry/codes.h"
 
 namespace vantorctl {
 namespace {
 
-constexpr std::uint32_t kTypeSz = 1;     // REG_SZ
-constexpr std::uint32_t kTypeDword = 4;  // REG_DWORD
+using vantor::reg::kTypeDword;
+using vantor::reg::kTypeSz;
 constexpr std::uint32_t kLowestKey = 1;
 constexpr std::uint32_t kHighestKey = 254;
 
@@ -43,7 +44,7 @@ std::optional<std::uint32_t> parse_number(std::string_view text) {
     return static_cast<std::uint32_t>(number);
 }
 
-std::optional<Assignment> parse_value(const Field& field, std::string_view value,
+std::optional<Assignment> parse_value(const Setting& field, std::string_view value,
                                       std::string* problem) {
     Assignment assignment;
     assignment.field = &field;
@@ -84,7 +85,7 @@ std::optional<Assignment> parse_value(const Field& field, std::string_view value
     return std::nullopt;
 }
 
-std::optional<Assignment> check_stored_value(const Field& field, std::uint32_t type,
+std::optional<Assignment> check_stored_value(const Setting& field, std::uint32_t type,
                                              std::string_view data, std::string* problem) {
     Assignment assignment;
     assignment.field = &field;
@@ -135,7 +136,7 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
             continue;
         }
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const Field* field = find_field(name);
+        const Setting* field = find_field(name);
         if (field == nullptr) {
             problems->push_back(quoted + "unknown name \"" + std::string(name) +
                                 "\"; the names are " + field_names());
@@ -158,10 +159,10 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
     return assignments;
 }
 
-std::uint32_t apply(const std::vector<Assignment>& assignments, RecordId record, Records* records) {
+std::uint32_t apply(const std::vector<Assignment>& assignments, Record record, Records* records) {
     std::uint32_t mask = 0;
     for (const Assignment& assignment : assignments) {
-        const Field& field = *assignment.field;
+        const Setting& field = *assignment.field;
         if (field.record != record) continue;
         if (field.kind == Kind::kText) {
             put_text(*records, field, assignment.text);

@@ -14,7 +14,7 @@ namespace vantorctl {
 
 // A checked new value for one field.
 struct Assignment {
-    const Field* field = nullptr;
+    const Setting* field = nullptr;
     std::string text;          // for kText
     std::uint32_t number = 0;  // for kNumber and kKey
 };
@@ -27,13 +27,13 @@ std::optional<std::uint32_t> parse_number(std::string_view text);
 // a key name or a virtual-key code of 1 to 254. A single digit is the digit's
 // key; codes below 10 are written 0x1 to 0x9 (or 01 to 09). On failure
 // returns nullopt and says why in *problem.
-std::optional<Assignment> parse_value(const Field& field, std::string_view value,
+std::optional<Assignment> parse_value(const Setting& field, std::string_view value,
                                       std::string* problem);
 
 // Checks a raw registry value (type and data bytes) for `field`: REG_SZ of at
 // most 255 bytes (one trailing NUL allowed), REG_DWORD of 4 bytes, for a key
 // binding within 1 to 254.
-std::optional<Assignment> check_stored_value(const Field& field, std::uint32_t type,
+std::optional<Assignment> check_stored_value(const Setting& field, std::uint32_t type,
                                              std::string_view data, std::string* problem);
 
 // Checks "NAME=VALUE" arguments; every problem found is added to
@@ -43,6 +43,6 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
                                           std::vector<std::string>* problems);
 
 // Puts the assignments of `record` into `records` and returns their mask.
-std::uint32_t apply(const std::vector<Assignment>& assignments, RecordId record, Records* records);
+std::uint32_t apply(const std::vector<Assignment>& assignments, Record record, Records* records);
 
 }  // namespace vantorctl

@@ -523,12 +523,12 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
         return view_key(std::move(hive), key_path, view);
     }
     // Read for this call only: only the key is kept.
-    std::optional<Key> key;
+    std::optional<StoredKey> key;
     if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
     view->key = nullptr;
     view->owner.reset();
     if (key) {
-        auto owned = std::make_shared<const Key>(std::move(*key));
+        auto owned = std::make_shared<const StoredKey>(std::move(*key));
         view->key = owned.get();
         view->owner = std::move(owned);
     }

@@ -41,7 +41,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/hive/hive_format.h"
+#include "hive/format.h"
 #include "registry/registry.h"
 
 namespace vantor::hive {
@@ -65,7 +65,7 @@ reg::Status load(const std::string& path, Hive* hive);
 // has no such key.
 struct KeyView {
     std::shared_ptr<const void> owner;
-    const Key* key = nullptr;
+    const StoredKey* key = nullptr;
 };
 
 // The key at `key_path` (in any case) in the hive at `path`, as the file

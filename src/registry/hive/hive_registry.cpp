@@ -1,5 +1,5 @@
 // The registry interface on the file-backed hive (see hive_file.h for how the
-// file is read and replaced, hive_format.h for its text form).
+// file is read and replaced, hive/format.h for its text form).
 //
 // A key handle remembers the key's path, in its stored case, whether it may
 // write, and the key as read when it was opened: its queries answer from
@@ -29,8 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "hive/format.h"
 #include "registry/hive/hive_file.h"
-#include "registry/hive/hive_format.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
@@ -44,8 +44,6 @@ struct vantor::reg::Key {
 
 namespace vantor::reg {
 namespace {
-
-constexpr Status kKeyDeleted = 1018;  // ERROR_KEY_DELETED
 
 // The key path without one trailing backslash, or false when the hive
 // cannot hold such a key (null, empty, an empty component, CR or LF).
@@ -90,7 +88,7 @@ Status commit(const Key& key) {
     const Status updated =
         hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, bool& changed) {
             bool added = false;
-            hive::Key* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
+            hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
             if (found == nullptr) return kKeyDeleted;
             changed = added;
             for (const hive::Value& value : key.staged) {

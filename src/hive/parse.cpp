@@ -1,27 +1,17 @@
-#include "registry/hive/hive_format.h"
-
+// Reading the text form: one grammar reader for parse() and parse_key().
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "hive/format.h"
+#include "hive/syntax.h"
+
 namespace vantor::hive {
 namespace {
 
-constexpr std::string_view kHeader = "REGEDIT4";
-constexpr std::string_view kRoot = "HKEY_LOCAL_MACHINE\\";
-constexpr std::uint32_t kTypeSz = 1;
-constexpr std::uint32_t kTypeBinary = 3;
-constexpr std::uint32_t kTypeDword = 4;
-constexpr std::size_t kWrapColumn = 76;
-constexpr char kDigits[] = "0123456789abcdef";
-// Bytes a quoted string escapes, and the letter after the backslash for each.
-constexpr std::string_view kEscapedBytes = "\\\"\r\n";
-constexpr std::string_view kEscapeLetters = "\\\"rn";
-
-char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using namespace syntax;
 
 bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
@@ -55,22 +45,9 @@ std::string_view trim_left(std::string_view text) noexcept {
 constexpr std::size_t kKeysReserved = 8;
 constexpr std::size_t kValuesReserved = 16;
 
-// Hashing and comparing key paths in any case, as the registry matches them.
-struct FoldedHash {
-    std::size_t operator()(std::string_view text) const noexcept {
-        std::uint32_t hash = 2166136261u;  // 32-bit FNV-1a
-        for (const char c : text) hash = (hash ^ static_cast<unsigned char>(lower(c))) * 16777619u;
-        return hash;
-    }
-};
-
-struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return iequals(a, b); }
-};
-
 // The keys parsed so far, by path in any case. A few are searched one by
 // one; past kIndexedFrom they are hashed, so that parsing stays linear in
-// the number of keys (the search alone made it quadratic). The paths are
+// the number of keys (a search alone would make it quadratic). The paths are
 // views into the text being parsed.
 class KeyIndex {
   public:
@@ -351,81 +328,6 @@ bool read_section(std::string_view line, std::string_view* path) noexcept {
     return valid_key_path(*path);
 }
 
-void write_string(std::string_view text, std::string* out) {
-    out->push_back('"');
-    for (const char c : text) {
-        const std::size_t escape = kEscapedBytes.find(c);
-        if (escape == std::string_view::npos) {
-            out->push_back(c);
-        } else {
-            out->push_back('\\');
-            out->push_back(kEscapeLetters[escape]);
-        }
-    }
-    out->push_back('"');
-}
-
-void write_hex_bytes(std::string_view data, std::size_t column, std::string* out) {
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        out->push_back(kDigits[byte >> 4]);
-        out->push_back(kDigits[byte & 0xF]);
-        column += 2;
-        if (i + 1 == data.size()) break;
-        out->push_back(',');
-        ++column;
-        if (column >= kWrapColumn) {
-            out->append("\\\n  ");
-            column = 2;
-        }
-    }
-}
-
-void write_value(const Value& value, std::string* out) {
-    const std::size_t line_start = out->size();
-    if (value.name.empty()) {
-        out->push_back('@');
-    } else {
-        write_string(value.name, out);
-    }
-    out->push_back('=');
-    if (value.type == kTypeSz && value.data.find('\0') == std::string::npos) {
-        write_string(value.data, out);
-    } else if (value.type == kTypeDword && value.data.size() == 4) {
-        std::uint32_t number = 0;
-        for (int i = 3; i >= 0; --i) {
-            number =
-                number << 8 | static_cast<unsigned char>(value.data[static_cast<std::size_t>(i)]);
-        }
-        out->append("dword:");
-        for (int shift = 28; shift >= 0; shift -= 4) out->push_back(kDigits[number >> shift & 0xF]);
-    } else {
-        if (value.type == kTypeBinary) {
-            out->append("hex:");
-        } else {
-            std::string type;
-            std::uint32_t number = value.type;
-            do {
-                type.insert(type.begin(), kDigits[number & 0xF]);
-                number >>= 4;
-            } while (number != 0);
-            out->append("hex(").append(type).append("):");
-        }
-        write_hex_bytes(value.data, out->size() - line_start, out);
-    }
-    out->push_back('\n');
-}
-
-void write_section(std::string_view path, const Key* key, std::string* out) {
-    out->push_back('[');
-    out->append(kRoot).append(path);
-    out->append("]\n");
-    if (key != nullptr) {
-        for (const Value& value : key->values) write_value(value, out);
-    }
-    out->push_back('\n');
-}
-
 // Reads the whole text by the grammar and tells `sink` what it holds, in
 // order: sink.add_key(path) for each key as it first appears (its number is
 // the count of keys before it; parents without a section of their own come
@@ -511,7 +413,7 @@ class HiveSink {
   public:
     HiveSink() { hive_.keys.reserve(kKeysReserved); }
 
-    void add_key(std::string_view path) { hive_.keys.push_back(Key{std::string(path), {}}); }
+    void add_key(std::string_view path) { hive_.keys.push_back(StoredKey{std::string(path), {}}); }
     bool enter(std::size_t key) {
         current_ = &hive_.keys[key];
         return true;
@@ -526,19 +428,19 @@ class HiveSink {
 
   private:
     Hive hive_;
-    Key* current_ = nullptr;
+    StoredKey* current_ = nullptr;
 };
 
 // Builds the one key at a path, in any case; the others are only checked.
 class KeySink {
   public:
-    KeySink(std::string_view wanted, std::optional<Key>* key) : wanted_(wanted), key_(key) {}
+    KeySink(std::string_view wanted, std::optional<StoredKey>* key) : wanted_(wanted), key_(key) {}
 
     void add_key(std::string_view path) {
         // Key paths are unique in any case, so at most one matches.
         if (iequals(path, wanted_)) {
             found_ = count_;
-            key_->emplace(Key{std::string(path), {}});
+            key_->emplace(StoredKey{std::string(path), {}});
         }
         ++count_;
     }
@@ -551,88 +453,12 @@ class KeySink {
 
   private:
     std::string_view wanted_;
-    std::optional<Key>* key_;
+    std::optional<StoredKey>* key_;
     std::size_t count_ = 0;
     std::size_t found_ = KeyIndex::kNone;
 };
 
 }  // namespace
-
-bool iequals(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    // Names compared are mostly in the same case: fold only where bytes differ.
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-bool valid_key_path(std::string_view path) noexcept {
-    if (path.empty() || path.front() == '\\' || path.back() == '\\') return false;
-    char previous = '\0';
-    for (const char c : path) {
-        if (c == '\0' || c == '\r' || c == '\n') return false;
-        if (c == '\\' && previous == '\\') return false;
-        previous = c;
-    }
-    return true;
-}
-
-Value* Key::find(std::string_view name) noexcept {
-    for (Value& value : values) {
-        if (iequals(value.name, name)) return &value;
-    }
-    return nullptr;
-}
-
-const Value* Key::find(std::string_view name) const noexcept {
-    return const_cast<Key*>(this)->find(name);
-}
-
-bool Key::set(std::string_view name, std::uint32_t type, std::string_view data) {
-    if (Value* value = find(name)) {
-        if (value->type == type && value->data == data) return false;
-        value->type = type;
-        value->data.assign(data);
-        return true;
-    }
-    values.push_back(Value{std::string(name), type, std::string(data)});
-    return true;
-}
-
-Key* Hive::find(std::string_view path) noexcept {
-    for (Key& key : keys) {
-        if (iequals(key.path, path)) return &key;
-    }
-    return nullptr;
-}
-
-const Key* Hive::find(std::string_view path) const noexcept {
-    return const_cast<Hive*>(this)->find(path);
-}
-
-Key& Hive::ensure(std::string_view path, bool* added) {
-    if (added != nullptr) *added = false;
-    // Walk down the path; a new key takes its parent's stored case.
-    std::string parent;
-    std::size_t start = 0;
-    Key* key = nullptr;
-    for (;;) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        key = find(path.substr(0, end));
-        if (key == nullptr) {
-            std::string name = parent.empty() ? std::string() : parent + '\\';
-            name.append(path.substr(start, end - start));
-            keys.push_back(Key{std::move(name), {}});
-            key = &keys.back();
-            if (added != nullptr) *added = true;
-        }
-        if (end == path.size()) return *key;
-        parent = key->path;
-        start = end + 1;
-    }
-}
 
 std::optional<Hive> parse(std::string_view text) { return parse(text, nullptr); }
 
@@ -642,40 +468,13 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
     return std::move(sink.hive());
 }
 
-bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                ParseError* error) {
     key->reset();
     KeySink sink(path, key);
     if (read_hive(text, sink, error)) return true;
     key->reset();
     return false;
-}
-
-std::string serialize(const Hive& hive) {
-    std::string out;
-    out.append(kHeader).append("\n\n");
-    // Keys by path in any case (the first of a case-blind pair, as find()
-    // does), and the paths written so far: hashed, so that writing stays
-    // linear in the number of keys. The views are into the keys' paths.
-    std::unordered_map<std::string_view, const Key*, FoldedHash, FoldedEqual> keys;
-    for (const Key& key : hive.keys) keys.emplace(key.path, &key);
-    std::unordered_set<std::string_view, FoldedHash, FoldedEqual> written;
-    for (const Key& key : hive.keys) {
-        // Each key on the way down, parents first, once each.
-        for (std::size_t end = key.path.find('\\');; end = key.path.find('\\', end + 1)) {
-            const std::string_view path = std::string_view(key.path).substr(0, end);
-            if (written.insert(path).second) {
-                const auto found = keys.find(path);
-                if (found != keys.end()) {
-                    write_section(found->second->path, found->second, &out);
-                } else {
-                    write_section(path, nullptr, &out);
-                }
-            }
-            if (end == std::string::npos) break;
-        }
-    }
-    return out;
 }
 
 }  // namespace vantor::hive

@@ -1,9 +1,8 @@
-// The hive's data model and its text form. Pure: parsing and writing work on
-// strings, the file handling lives in hive_file.h.
+// The hive's text form: parse() reads it, serialize() writes it. Pure: both
+// work on strings; the store's file handling lives in registry/hive/.
 //
 // The hive is a REGEDIT4 text file, so a person can read, diff and back it
-// up. Every key lies under HKEY_LOCAL_MACHINE; the model stores key paths
-// without that root ("Software\QUORIX\Game").
+// up.
 //
 // Grammar read by parse() (lines end in LF or CRLF; the last may lack one):
 //
@@ -48,60 +47,13 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "hive/model.h"
 
 namespace vantor::hive {
-
-// ASCII case-insensitive equality, as the registry compares names.
-bool iequals(std::string_view a, std::string_view b) noexcept;
-
-// True when `path` names a key the hive can hold: non-empty components
-// separated by single backslashes, without NUL, CR or LF bytes.
-bool valid_key_path(std::string_view path) noexcept;
-
-struct Value {
-    std::string name;  // empty for the default value; never holds NUL
-    std::uint32_t type = 0;
-    std::string data;  // the raw bytes
-
-    bool operator==(const Value& other) const {
-        return name == other.name && type == other.type && data == other.data;
-    }
-};
-
-struct Key {
-    std::string path;  // below HKEY_LOCAL_MACHINE, as first created
-    std::vector<Value> values;
-
-    // The value called `name`, in any case, or nullptr.
-    Value* find(std::string_view name) noexcept;
-    const Value* find(std::string_view name) const noexcept;
-
-    // Creates or replaces a value. A replaced value keeps the case of its
-    // name. Returns false when the value already held this type and data.
-    bool set(std::string_view name, std::uint32_t type, std::string_view data);
-
-    bool operator==(const Key& other) const { return path == other.path && values == other.values; }
-};
-
-struct Hive {
-    std::vector<Key> keys;  // in creation order, each parent before its children
-
-    // The key at `path`, in any case, or nullptr.
-    Key* find(std::string_view path) noexcept;
-    const Key* find(std::string_view path) const noexcept;
-
-    // Returns the key at `path`, first adding it and any missing parent (in
-    // that order, parents first) to the end of the hive. `path` must be
-    // valid. Sets *added to whether anything was added.
-    Key& ensure(std::string_view path, bool* added = nullptr);
-
-    bool operator==(const Hive& other) const { return keys == other.keys; }
-};
 
 // Reads a hive; nullopt when the text does not follow the grammar in full.
 std::optional<Hive> parse(std::string_view text);
@@ -121,7 +73,7 @@ std::optional<Hive> parse(std::string_view text, ParseError* error);
 // parse(text, error) would fail, filling *error the same way; otherwise sets
 // *key to what parse(text)->find(path) would give, or to nothing when the
 // hive has no such key.
-bool parse_key(std::string_view text, std::string_view path, std::optional<Key>* key,
+bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                ParseError* error = nullptr);
 
 // Writes a hive in its canonical text form.

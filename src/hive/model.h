@@ -1,0 +1,68 @@
+// The hive's data model: keys under HKEY_LOCAL_MACHINE, each with its
+// values. Its text form (format.h) is what the store keeps on disk and what
+// vantorctl reads and writes as .reg files.
+//
+// Every key lies under HKEY_LOCAL_MACHINE; the model stores key paths
+// without that root ("Software\QUORIX\Game").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::hive {
+
+// ASCII case-insensitive equality, as the registry compares names.
+bool iequals(std::string_view a, std::string_view b) noexcept;
+
+// True when `path` names a key the hive can hold: non-empty components
+// separated by single backslashes, without NUL, CR or LF bytes.
+bool valid_key_path(std::string_view path) noexcept;
+
+struct Value {
+    std::string name;  // empty for the default value; never holds NUL
+    std::uint32_t type = 0;
+    std::string data;  // the raw bytes
+
+    bool operator==(const Value& other) const {
+        return name == other.name && type == other.type && data == other.data;
+    }
+};
+
+// A key as the hive stores it: its path and values. (An open key of the
+// registry interface is a reg::Key, a handle to one of these.)
+struct StoredKey {
+    std::string path;  // below HKEY_LOCAL_MACHINE, as first created
+    std::vector<Value> values;
+
+    // The value called `name`, in any case, or nullptr.
+    Value* find(std::string_view name) noexcept;
+    const Value* find(std::string_view name) const noexcept;
+
+    // Creates or replaces a value. A replaced value keeps the case of its
+    // name. Returns false when the value already held this type and data.
+    bool set(std::string_view name, std::uint32_t type, std::string_view data);
+
+    bool operator==(const StoredKey& other) const {
+        return path == other.path && values == other.values;
+    }
+};
+
+struct Hive {
+    std::vector<StoredKey> keys;  // in creation order, each parent before its children
+
+    // The key at `path`, in any case, or nullptr.
+    StoredKey* find(std::string_view path) noexcept;
+    const StoredKey* find(std::string_view path) const noexcept;
+
+    // Returns the key at `path`, first adding it and any missing parent (in
+    // that order, parents first) to the end of the hive. `path` must be
+    // valid. Sets *added to whether anything was added.
+    StoredKey& ensure(std::string_view path, bool* added = nullptr);
+
+    bool operator==(const Hive& other) const { return keys == other.keys; }
+};
+
+}  // namespace vantor::hive
