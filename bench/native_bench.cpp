@@ -2,12 +2,12 @@
 // any file-backed registry must do for the same call.
 //
 //   - A reader's floor is reading the hive file once, whole: open, read,
-//     close. Reading the hive is the least a reader can do and still see
-//     what other processes stored.
+//     close. The readers run on a hive left unchanged for a few seconds,
+//     which the library may keep and check with one stat().
 //   - A writer's floor is one durable atomic replace of the hive file
 //     (write a temporary file, flush it, rename it over, flush the folder)
-//     for each value it stores: each stored value must survive a crash on
-//     its own.
+//     for each key it stores: each call's changes to a key must survive a
+//     crash together.
 //
 // Every benchmark runs on a hive holding the library's two keys and, for the
 // growth rows, 10, 1,000 or 10,000 other values under other keys. The
@@ -37,6 +37,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "records.h"
@@ -258,11 +259,23 @@ auto replace_floor(int count) {
 
 void nothing() {}
 
+// Waits until the hive has been left unchanged for a few seconds, as a
+// reader finds it between the game's rare writes.
+void settle() {
+    constexpr int kSettledSeconds = 4;
+    struct stat info {};
+    if (::stat(scratch().hive.c_str(), &info) != 0) die("stat " + scratch().hive);
+    const auto changed = std::chrono::system_clock::time_point(
+        std::chrono::seconds(std::max(info.st_mtim.tv_sec, info.st_ctim.tv_sec) + 1));
+    std::this_thread::sleep_until(changed + std::chrono::seconds(kSettledSeconds));
+}
+
 // ---------------------------------------------------------------------------
 // Readers
 
 void get_game(benchmark::State& state) {
     use_hive(state.range(0));
+    settle();
     GameConfigSettings game{};
     measure(
         state, nothing, [&] { return GetGameConfigSettings(&game) == 1; }, read_floor());
@@ -270,6 +283,7 @@ void get_game(benchmark::State& state) {
 
 void get_keys(benchmark::State& state) {
     use_hive(state.range(0));
+    settle();
     KeyConfigSettings keys{};
     measure(
         state, nothing, [&] { return GetKeyConfigSettings(&keys) == 1; }, read_floor());
@@ -277,12 +291,6 @@ void get_keys(benchmark::State& state) {
 
 // ---------------------------------------------------------------------------
 // Writers: each call stores values that differ from those in the hive.
-
-int bits(std::uint32_t mask) {
-    int count = 0;
-    for (; mask != 0; mask &= mask - 1) ++count;
-    return count;
-}
 
 void set_game(benchmark::State& state, std::uint32_t mask) {
     use_hive(state.range(0));
@@ -294,7 +302,7 @@ void set_game(benchmark::State& state, std::uint32_t mask) {
             which ^= 1;
             return SetGameConfigSettings(&records[which ^ 1], mask) == 0;
         },
-        replace_floor(bits(mask)));
+        replace_floor(1));
     // Leave the records as laid out: the next benchmark may reuse the hive.
     SetGameConfigSettings(&records[1], VANTOR_MASK_ALL);
 }
@@ -309,17 +317,17 @@ void set_keys(benchmark::State& state, std::uint32_t mask) {
             which ^= 1;
             return SetKeyConfigSettings(&records[which ^ 1], mask) == 0;
         },
-        replace_floor(bits(mask)));
+        replace_floor(1));
     SetKeyConfigSettings(&records[1], VANTOR_MASK_ALL);
 }
 
 // The defaults functions on a hive whose records are not the defaults (put
 // back before each call, untimed): each call stores every value it covers.
-void defaults(benchmark::State& state, std::int32_t (*call)(), std::int32_t success, int values) {
+void defaults(benchmark::State& state, std::int32_t (*call)(), std::int32_t success, int keys) {
     use_hive(state.range(0));
     const auto restore = [] { durable_replace(scratch().hive, layout().stored); };
     measure(
-        state, restore, [&] { return call() == success; }, replace_floor(values));
+        state, restore, [&] { return call() == success; }, replace_floor(keys));
     restore();
 }
 
@@ -390,20 +398,22 @@ struct Row {
     Floor floor;
     int floor_count;  // how many reads or replaces make up the floor
     double target;    // the highest ratio to the floor allowed, or 0 for none
-    bool growth;      // also run with other values in the hive
+    double target_large;  // the same with the most other values
 };
 
+constexpr std::int64_t kMostOthers = kOtherValues[std::size(kOtherValues) - 1];
+
 constexpr Row kRows[] = {
-    {"GetGameConfigSettings", "GetGameConfigSettings", Floor::kRead, 1, 3.0, true},
-    {"GetKeyConfigSettings", "GetKeyConfigSettings", Floor::kRead, 1, 3.0, true},
-    {"SetGameConfigSettings, all 12", "SetGameConfigSettings/all", Floor::kReplace, 12, 1.3, true},
-    {"SetGameConfigSettings, 1 bit", "SetGameConfigSettings/one", Floor::kReplace, 1, 0, true},
-    {"SetKeyConfigSettings, all 12", "SetKeyConfigSettings/all", Floor::kReplace, 12, 1.3, true},
-    {"SetKeyConfigSettings, 1 bit", "SetKeyConfigSettings/one", Floor::kReplace, 1, 0, true},
-    {"SetDefaultGameSettings", "SetDefaultGameSettings", Floor::kReplace, 12, 0, false},
-    {"SetDefaultKeySettings", "SetDefaultKeySettings", Floor::kReplace, 12, 0, false},
-    {"SetAllDefaults", "SetAllDefaults", Floor::kReplace, 24, 0, false},
-    {"CreateRegKeys", "CreateRegKeys", Floor::kReplace, 24, 0, false},
+    {"GetGameConfigSettings", "GetGameConfigSettings", Floor::kRead, 1, 1.0, 1.0},
+    {"GetKeyConfigSettings", "GetKeyConfigSettings", Floor::kRead, 1, 1.0, 1.0},
+    {"SetGameConfigSettings, all 12", "SetGameConfigSettings/all", Floor::kReplace, 1, 1.3, 2.0},
+    {"SetGameConfigSettings, 1 bit", "SetGameConfigSettings/one", Floor::kReplace, 1, 0, 0},
+    {"SetKeyConfigSettings, all 12", "SetKeyConfigSettings/all", Floor::kReplace, 1, 1.3, 2.0},
+    {"SetKeyConfigSettings, 1 bit", "SetKeyConfigSettings/one", Floor::kReplace, 1, 0, 0},
+    {"SetDefaultGameSettings", "SetDefaultGameSettings", Floor::kReplace, 1, 0, 0},
+    {"SetDefaultKeySettings", "SetDefaultKeySettings", Floor::kReplace, 1, 0, 0},
+    {"SetAllDefaults", "SetAllDefaults", Floor::kReplace, 2, 0, 0},
+    {"CreateRegKeys", "CreateRegKeys", Floor::kReplace, 2, 0, 0},
 };
 
 std::string with_others(const std::string& name, std::int64_t others) {
@@ -429,7 +439,6 @@ void print_table(const Collector& collected, const std::map<std::string, double>
         "|---|---:|---:|---:|---:|---|---:|---|\n");
     for (const std::int64_t others : kOtherValues) {
         for (const Row& row : kRows) {
-            if (others != 0 && !row.growth) continue;
             const std::string name = with_others(row.name, others);
             const std::optional<Collector::Result> native = collected.result(name);
             if (!native && wine == nullptr) continue;
@@ -447,9 +456,12 @@ void print_table(const Collector& collected, const std::map<std::string, double>
                 char text[48];
                 std::snprintf(text, sizeof text, "%.2f", r);
                 ratio = text;
-                if (row.target > 0 && others == 0) {
+                const double wanted = others == 0             ? row.target
+                                      : others == kMostOthers ? row.target_large
+                                                              : 0;
+                if (wanted > 0) {
                     std::snprintf(text, sizeof text, "%s (at most %.1f)",
-                                  r <= row.target ? "met" : "MISSED", row.target);
+                                  r <= wanted ? "met" : "MISSED", wanted);
                     target = text;
                 }
             }
@@ -488,18 +500,16 @@ void register_all() {
         } else if (name == "SetKeyConfigSettings/one") {
             b = benchmark::RegisterBenchmark(row.name, set_keys, VANTOR_KEY_FIRE);
         } else if (name == "SetDefaultGameSettings") {
-            b = benchmark::RegisterBenchmark(row.name, defaults, &SetDefaultGameSettings, 0, 12);
+            b = benchmark::RegisterBenchmark(row.name, defaults, &SetDefaultGameSettings, 0, 1);
         } else if (name == "SetDefaultKeySettings") {
-            b = benchmark::RegisterBenchmark(row.name, defaults, &SetDefaultKeySettings, 0, 12);
+            b = benchmark::RegisterBenchmark(row.name, defaults, &SetDefaultKeySettings, 0, 1);
         } else if (name == "SetAllDefaults") {
-            b = benchmark::RegisterBenchmark(row.name, defaults, &SetAllDefaults, 0, 24);
+            b = benchmark::RegisterBenchmark(row.name, defaults, &SetAllDefaults, 0, 2);
         } else {
-            b = benchmark::RegisterBenchmark(row.name, defaults, &CreateRegKeys, 1, 24);
+            b = benchmark::RegisterBenchmark(row.name, defaults, &CreateRegKeys, 1, 2);
         }
         b->ArgName("others")->UseManualTime()->Unit(benchmark::kMicrosecond);
-        for (const std::int64_t others : kOtherValues) {
-            if (others == 0 || row.growth) b->Arg(others);
-        }
+        for (const std::int64_t others : kOtherValues) b->Arg(others);
     }
 }
 

@@ -14,16 +14,21 @@ using namespace syntax;
 constexpr std::size_t kWrapColumn = 76;
 constexpr char kDigits[] = "0123456789abcdef";
 
+// Bytes without an escape are copied in runs, not one by one: a large
+// hive is mostly such runs.
 void write_string(std::string_view text, std::string* out) {
     out->push_back('"');
-    for (const char c : text) {
-        const std::size_t escape = kEscapedBytes.find(c);
-        if (escape == std::string_view::npos) {
-            out->push_back(c);
-        } else {
-            out->push_back('\\');
-            out->push_back(kEscapeLetters[escape]);
+    while (!text.empty()) {
+        std::size_t run = 0;
+        while (run < text.size() && text[run] != '\\' && text[run] != '"' && text[run] != '\r' &&
+               text[run] != '\n') {
+            ++run;
         }
+        out->append(text.data(), run);
+        if (run == text.size()) break;
+        out->push_back('\\');
+        out->push_back(kEscapeLetters[kEscapedBytes.find(text[run])]);
+        text.remove_prefix(run + 1);
     }
     out->push_back('"');
 }

@@ -42,7 +42,9 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
 Status set_value(Key* key, const char* name, std::uint32_t type, const void* data,
                  std::uint32_t size) noexcept;
 
-// RegCloseKey(key). Its result is not used.
-void close_key(Key* key) noexcept;
+// RegCloseKey(key). An implementation may hold a handle's writes until it
+// is closed (the hive commits them here, together, in one durable replace
+// of its file); the status then tells whether they were stored.
+Status close_key(Key* key) noexcept;
 
 }  // namespace vantor::reg

@@ -111,8 +111,9 @@ reg::Status write_record(Record record, const void* fields, std::uint32_t mask) 
         // Report the first failure: a later good write must not hide it.
         if (result == reg::kSuccess) result = status;
     }
-    reg::close_key(key);
-    return result;
+    // The store may commit the writes only now; its failure counts too.
+    const reg::Status closed = reg::close_key(key);
+    return result != reg::kSuccess ? result : closed;
 }
 
 reg::Status write_defaults(Record record) noexcept {

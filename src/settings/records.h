@@ -20,8 +20,9 @@ std::int32_t read_record(Record record, void* fields) noexcept;
 
 // Creates the key; when that fails returns its status and writes nothing.
 // Otherwise stores, in write order, each value whose bit is set in `mask`
-// (every selected write is attempted) and returns the first failing status,
-// or kSuccess.
+// (every selected write is attempted), closes the key (where the store may
+// commit the writes) and returns the first failing status, the close's
+// included, or kSuccess.
 reg::Status write_record(Record record, const void* fields, std::uint32_t mask) noexcept;
 
 // Stores every value of `record` at its default, overwriting what is there.

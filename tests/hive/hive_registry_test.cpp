@@ -57,8 +57,8 @@ Status put(const char* path, const char* name, std::uint32_t type, const std::st
     Status status = create_key(path, &key);
     if (status != kSuccess) return status;
     status = set_value(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
-    close_key(key);
-    return status;
+    const Status closed = close_key(key);  // commits the write
+    return status != kSuccess ? status : closed;
 }
 
 Status get(Key* key, const char* name, std::string* out) {
@@ -162,11 +162,15 @@ TEST_F(HiveRegistry, QueryReturnsTheStoredBytesExactly) {
     close_key(key);
 }
 
+// Writes are staged in the handle and committed when it is closed: the
+// close finds the key gone.
 TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForNewHandlesAndDeletedForWrites) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     Key* writer = nullptr;
+    Key* second_writer = nullptr;
     Key* reader = nullptr;
     ASSERT_EQ(create_key(kGame, &writer), kSuccess);
+    ASSERT_EQ(open_key(kGame, Access::kAll, &second_writer), kSuccess);
     ASSERT_EQ(open_key(kGame, Access::kRead, &reader), kSuccess);
     const std::string without_game = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX]\n";
     spit(hive_, without_game);
@@ -175,16 +179,18 @@ TEST_F(HiveRegistry, KeyRemovedSinceOpenIsMissingForNewHandlesAndDeletedForWrite
     EXPECT_EQ(get(reader, "a", &data), kSuccess);
     EXPECT_EQ(data, "1");
     EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
-    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kSuccess);
+    EXPECT_EQ(get(writer, "a", &data), kSuccess);  // the handle reads what it staged
+    EXPECT_EQ(data, "2");
+    EXPECT_EQ(close_key(writer), 1018);
     EXPECT_EQ(slurp(hive_), without_game);
-    EXPECT_EQ(get(writer, "a", &data), kFileNotFound);  // a write reads the hive again
 
     fs::remove(hive_);
     EXPECT_EQ(get(reader, "a", &data), kSuccess);
     EXPECT_EQ(open_status(kGame, Access::kRead), kFileNotFound);
-    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), 1018);
+    EXPECT_EQ(set_value(second_writer, "a", 1, "2", 1), kSuccess);
+    EXPECT_EQ(close_key(second_writer), 1018);
     EXPECT_FALSE(fs::exists(hive_));
-    close_key(writer);
     close_key(reader);
 }
 
@@ -203,11 +209,11 @@ TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
     EXPECT_EQ(create_status(kGame), kBadDb);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
     EXPECT_EQ(get(reader, "a", &data), kSuccess);  // read whole before the damage
-    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kBadDb);
-    EXPECT_EQ(get(writer, "a", &data), kBadDb);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kSuccess);  // staged
+    EXPECT_EQ(get(writer, "a", &data), kSuccess);
+    EXPECT_EQ(close_key(writer), kBadDb);  // the commit reads the hive afresh
     EXPECT_EQ(slurp(hive_), corrupt);
     EXPECT_TRUE(leftovers(hive_).empty());
-    close_key(writer);
     close_key(reader);
 }
 
@@ -325,10 +331,10 @@ TEST_F(HiveRegistry, SymlinkedHiveIsReadButNeverWrittenThrough) {
     EXPECT_EQ(open_status(kGame, Access::kAll), kAccessDenied);
     EXPECT_EQ(create_status(kGame), kAccessDenied);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
-    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kAccessDenied);
+    EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kSuccess);  // staged
+    EXPECT_EQ(close_key(writer), kAccessDenied);
     EXPECT_TRUE(fs::is_symlink(hive_));
     EXPECT_EQ(slurp(target), before);
-    close_key(writer);
 }
 
 TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
@@ -440,10 +446,11 @@ TEST_F(HiveRegistry, ReadOnlyFileSystemAllowsReadingOnly) {
         const std::string before = slurp(hive);
         if (::mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return 3;
         if (open_status(kGame, Access::kRead) != kSuccess) return 4;
-        if (open_status(kGame, Access::kAll) != kAccessDenied) return 5;
-        if (create_status(kGame) != kAccessDenied) return 6;
+        if (open_status(kGame, Access::kAll) != kWriteProtect) return 5;
+        if (create_status(kGame) != kWriteProtect) return 6;
         if (create_status("Software\\QUORIX\\New") != kWriteProtect) return 7;
-        if (set_value(writer, "a", 1, "2", 1) != kWriteProtect) return 8;
+        if (set_value(writer, "a", 1, "2", 1) != kSuccess) return 8;
+        if (close_key(writer) != kWriteProtect) return 10;
         if (slurp(hive) != before) return 9;
         return 0;
     });
@@ -481,6 +488,7 @@ TEST(ErrnoStatus, MapsEachErrnoToOneWin32Status) {
         {ENOENT, kFileNotFound, kFileNotFound},
         {ENOTDIR, kFileNotFound, kFileNotFound},
         {ENOMEM, kNotEnoughMemory, kNotEnoughMemory},
+        {EWOULDBLOCK, kLockViolation, kLockViolation},
         {EIO, kReadFault, kWriteFault},
         {EISDIR, kReadFault, kWriteFault},
         {0, kReadFault, kWriteFault},

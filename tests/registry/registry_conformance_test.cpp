@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "registry/registry.h"
@@ -37,9 +38,9 @@ class OpenKey {
     OpenKey() = default;
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
-    ~OpenKey() {
-        if (key_ != nullptr) close_key(key_);
-    }
+    ~OpenKey() { close(); }
+    // The hive commits a handle's writes when it is closed.
+    Status close() { return key_ != nullptr ? close_key(std::exchange(key_, nullptr)) : kSuccess; }
     Key** out() { return &key_; }
     Key* get() const { return key_; }
 
@@ -133,6 +134,7 @@ TEST_F(RegistryConformance, KeyPathsIgnoreLetterCase) {
     OpenKey created;
     create("QUORIX\\Game", created);
     ASSERT_EQ(set_exact(created.get(), "Tank Type", kTypeDword, {7, 0, 0, 0}), kSuccess);
+    ASSERT_EQ(created.close(), kSuccess);
 
     OpenKey opened;
     ASSERT_EQ(open_key((std::string(kScratchRoot) + "\\quorix\\GAME").c_str(), Access::kRead,

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hive/format.h"
@@ -22,6 +24,7 @@ namespace vantor::test {
 namespace {
 
 constexpr int32_t kAccessDenied = 5;
+constexpr int32_t kWriteProtect = 19;
 constexpr int32_t kDiskFull = 112;
 constexpr int32_t kBadDb = 1009;
 constexpr uid_t kNobody = 65534;
@@ -127,7 +130,7 @@ TEST_F(Store, ReadOnlyFolderIsReadAndNeverChanged) {
     ASSERT_TRUE(store_custom());
     const auto before = files();
     const int failed =
-        with_read_only_folder(folder_, [] { return check_read_only(kAccessDenied); });
+        with_read_only_folder(folder_, [] { return check_read_only(kWriteProtect); });
     if (failed == kNoMount) GTEST_SKIP() << "cannot bind-mount read-only here (needs root)";
     EXPECT_EQ(failed, 0) << "the check that failed";
     EXPECT_EQ(files(), before);
@@ -234,6 +237,68 @@ TEST_F(Store, OddPermissionsGiveAStatusAndChangeNothing) {
         EXPECT_EQ(failed, 0) << odd.what << ": the check that failed";
         EXPECT_TRUE(files() == before) << odd.what;
     }
+}
+
+// Edits in place of one size, as fast as they come: a read never returns
+// what an earlier edit left. The hive first settles, so that the reader
+// keeps it; the edits then come within one timestamp tick of each other.
+TEST_F(Store, RapidSameSizeEditsInPlaceAreNeverStale) {
+    const GameConfigSettings alpha = custom_game("Alpha", 1);
+    ASSERT_EQ(SetGameConfigSettings(&alpha, VANTOR_MASK_ALL), 0);
+    const std::string texts[] = {slurp(hive_), slurp(hive_)};
+    const std::size_t at = texts[1].find("Alpha");
+    ASSERT_NE(at, std::string::npos);
+    std::string bravo = texts[1];
+    bravo.replace(at, 5, "Bravo");
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    GameConfigSettings game{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    int stale = 0;
+    for (int i = 1; i <= 300; ++i) {
+        const std::string& text = i % 2 == 0 ? texts[0] : bravo;
+        const int fd = ::open(hive_.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+        ::close(fd);
+        ASSERT_EQ(GetGameConfigSettings(&game), 1);
+        stale += std::strcmp(game.UserName, i % 2 == 0 ? "Alpha" : "Bravo") != 0;
+    }
+    EXPECT_EQ(stale, 0);
+}
+
+// A hive shared by a group (root:group 0664 in a 0775 folder of that group)
+// stays writable by every member: a member's write keeps the group, where it
+// used to leave the hive to the writer's own group and shut the others out.
+TEST_F(Store, GroupSharedHiveStaysWritableByEveryMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as other users";
+    constexpr gid_t kShared = 4242;
+    ASSERT_TRUE(store_custom());
+    ASSERT_EQ(::chown(folder_.c_str(), 0, kShared), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0775), 0);
+    ASSERT_EQ(::chown(hive_.c_str(), 0, kShared), 0);
+    ASSERT_EQ(::chmod(hive_.c_str(), 0664), 0);
+    // Root's next write hands the lock file to the group as well.
+    const GameConfigSettings by_root = custom_game("Root", 1);
+    ASSERT_EQ(SetGameConfigSettings(&by_root, VANTOR_MASK_ALL), 0);
+    for (const uid_t member : {kNobody, kNobody - 1}) {
+        const int failed = run_child([&] {
+            if (::setgroups(1, &kShared) != 0 || ::setgid(member) != 0 || ::setuid(member) != 0) {
+                return 100;
+            }
+            const GameConfigSettings game = custom_game("Member", member % 100);
+            return SetGameConfigSettings(&game, VANTOR_MASK_ALL);
+        });
+        EXPECT_EQ(failed, 0) << "member " << member;
+        struct stat info {};
+        ASSERT_EQ(::stat(hive_.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, member);
+        EXPECT_EQ(info.st_gid, kShared);
+        EXPECT_EQ(info.st_mode & 07777, 0664U);
+    }
+    struct stat lock {};
+    ASSERT_EQ(::stat((hive_ + ".lock").c_str(), &lock), 0);
+    EXPECT_EQ(lock.st_gid, kShared);
+    EXPECT_EQ(lock.st_mode & 07777, 0660U);
 }
 
 TEST_F(Store, ReplacedHiveKeepsItsOwnerAndModeAndFollowsNoPlantedLink) {

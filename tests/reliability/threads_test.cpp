@@ -2,6 +2,8 @@
 // every preset; the tsan preset runs it under ThreadSanitizer. The threads
 // only call the library and count what they find wrong; the checks run once
 // they are joined.
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -115,6 +117,47 @@ TEST_F(Threads, AllEightFunctionsAtOnce) {
     }
     EXPECT_TRUE(hive_parses());
     EXPECT_EQ(temp_files(), 0);
+}
+
+// Children forked while threads read the kept hive read it too: whatever
+// the threads held at the fork, a child neither waits for it nor sees
+// anything but the hive.
+TEST_F(Threads, ChildrenForkedWhileThreadsReadReadTheHive) {
+    ::alarm(120);
+    GameConfigSettings stored{};
+    std::strcpy(stored.UserName, "Forked");
+    ASSERT_EQ(SetGameConfigSettings(&stored, VANTOR_MASK_ALL), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(4));  // settled: readers keep it
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                GameConfigSettings game{};
+                if (GetGameConfigSettings(&game) != 1 || std::strcmp(game.UserName, "Forked") != 0) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (int child = 0; child < 20; ++child) {
+        EXPECT_EQ(run_child(
+                      [] {
+                          GameConfigSettings game{};
+                          return GetGameConfigSettings(&game) == 1 &&
+                                         std::strcmp(game.UserName, "Forked") == 0
+                                     ? 0
+                                     : 1;
+                      },
+                      20),
+                  0)
+            << "child " << child;
+    }
+    stop = true;
+    for (std::thread& reader : readers) reader.join();
+    ::alarm(0);
+    EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace

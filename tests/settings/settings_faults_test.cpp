@@ -142,6 +142,19 @@ TEST_F(Faults, FirstFailingWriteIsReportedAndLaterWritesStillHappen) {
     EXPECT_EQ(SetDefaultGameSettings(), vantor::reg::kWriteFault);
 }
 
+// A store that commits on close: its failure is the writer's status,
+// unless a write failed first.
+TEST_F(Faults, FailingCloseIsReportedAfterAnyFailingWrite) {
+    fault::fail_close(kGame, vantor::reg::kLockViolation);
+    GameConfigSettings game = host_game();
+    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_GAME_LIVES), vantor::reg::kLockViolation);
+    EXPECT_EQ(SetDefaultGameSettings(), vantor::reg::kLockViolation);
+    EXPECT_EQ(SetAllDefaults(), vantor::reg::kLockViolation);
+    EXPECT_EQ(CreateRegKeys(), 0);
+    fault::fail_nth_set(1, vantor::reg::kDiskFull);
+    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), vantor::reg::kDiskFull);
+}
+
 TEST_F(Faults, SetAllDefaultsReportsTheKeyboardFailureFirst) {
     fault::fail_sets_under(kKeyboard, vantor::reg::kWriteProtect);
     EXPECT_EQ(SetAllDefaults(), vantor::reg::kWriteProtect);

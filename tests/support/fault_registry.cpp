@@ -27,6 +27,7 @@ struct State {
     std::map<std::string, bool> write_refused;
     std::map<std::string, Status> create_faults;
     std::map<std::string, Status> set_faults;
+    std::map<std::string, Status> close_faults;
     int nth_set = 0;
     Status nth_status = 0;
     int sets_seen = 0;
@@ -64,6 +65,10 @@ void fail_nth_set(int n, Status status) {
 }
 void fail_sets_under(const std::string& path, Status status) {
     state().set_faults[fold(path)] = status;
+}
+
+void fail_close(const std::string& path, Status status) {
+    state().close_faults[fold(path)] = status;
 }
 
 void put(const std::string& path, const std::string& name, std::uint32_t type, std::string data) {
@@ -149,10 +154,12 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
     return kSuccess;
 }
 
-void close_key(Key* key) noexcept {
+Status close_key(Key* key) noexcept {
     state().calls.push_back({"close", key->path, key->access});
     --state().handles;
+    const Status* status = find(state().close_faults, key->path);
     delete key;
+    return status != nullptr ? *status : kSuccess;
 }
 
 }  // namespace vantor::reg

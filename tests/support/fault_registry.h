@@ -35,6 +35,7 @@ void fail_open_for_write(const std::string& path);       // KEY_ALL_ACCESS only:
 void fail_create(const std::string& path, Status status);
 void fail_nth_set(int n, Status status);  // the n-th set_value from now, 1-based
 void fail_sets_under(const std::string& path, Status status);
+void fail_close(const std::string& path, Status status);  // a commit on close that fails
 
 // Direct access to the stored data, bypassing the fault switches.
 void put(const std::string& path, const std::string& name, std::uint32_t type, std::string data);

@@ -25,8 +25,8 @@ inline bool put_raw(const char* path, const char* name, std::uint32_t type,
     const std::string source = data + '#';
     const auto status =
         reg::set_value(key, name, type, source.data(), static_cast<std::uint32_t>(data.size()));
-    reg::close_key(key);
-    return status == reg::kSuccess;
+    const auto closed = reg::close_key(key);  // where a store may commit the write
+    return status == reg::kSuccess && closed == reg::kSuccess;
 }
 
 // The value's data as a read of at most `limit` bytes returns them, or

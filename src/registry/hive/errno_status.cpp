@@ -20,6 +20,8 @@ reg::Status errno_status(int error, IoKind kind) noexcept {
             return reg::kFileNotFound;
         case ENOMEM:
             return reg::kNotEnoughMemory;
+        case EWOULDBLOCK:
+            return reg::kLockViolation;
         default:
             return kind == IoKind::kRead ? reg::kReadFault : reg::kWriteFault;
     }

@@ -13,7 +13,8 @@ enum class IoKind {
 
 // ENOSPC, EDQUOT -> kDiskFull; EROFS -> kWriteProtect; EACCES, EPERM and
 // ELOOP (a refused symbolic link) -> kAccessDenied; ENOENT, ENOTDIR ->
-// kFileNotFound; ENOMEM -> kNotEnoughMemory; anything else -> kReadFault or
+// kFileNotFound; ENOMEM -> kNotEnoughMemory; EWOULDBLOCK (the writers' lock
+// held past the wait) -> kLockViolation; anything else -> kReadFault or
 // kWriteFault by `kind`.
 reg::Status errno_status(int error, IoKind kind) noexcept;
 

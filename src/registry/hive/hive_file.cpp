@@ -1,19 +1,23 @@
 #include "registry/hive/hive_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "registry/hive/errno_status.h"
+#include "registry/hive/io.h"
 
 #ifndef VANTOR_DEFAULT_REGISTRY
 #error "VANTOR_DEFAULT_REGISTRY must name the default hive file"
@@ -25,101 +29,152 @@ namespace {
 constexpr mode_t kHiveMode = 0644;
 constexpr mode_t kFolderMode = 0755;
 constexpr std::string_view kTempInfix = ".tmp.";
-constexpr std::size_t kTempSuffixLength = 6;  // mkostemp's XXXXXX
+constexpr std::size_t kTempSuffixLength = 6;
+constexpr long kMillisecond = 1000 * 1000;
+// How old a hive's times must be when it is read for it to be kept: more
+// than the coarsest timestamps in use (two seconds) and a clock tick.
+constexpr time_t kSettledSeconds = 3;
+// How long a writer waits for the lock before giving up with
+// ERROR_LOCK_VIOLATION: far longer than any write holds it.
+constexpr long kLockWait = 10 * 1000 * kMillisecond;
 
 // An owned file descriptor.
 class Fd {
   public:
-    explicit Fd(int fd) noexcept : fd_(fd) {}
+    explicit Fd(int fd = -1) noexcept : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) io::close(fd_);
     }
 
     int get() const noexcept { return fd_; }
     explicit operator bool() const noexcept { return fd_ >= 0; }
+    int release() noexcept { return std::exchange(fd_, -1); }
+    void reset(int fd) noexcept {
+        if (fd_ >= 0) io::close(fd_);
+        fd_ = fd;
+    }
 
     // Closes now, reporting the error close() may give for a written file.
     bool close() noexcept {
         const int fd = std::exchange(fd_, -1);
-        return ::close(fd) == 0;
+        return io::close(fd) == 0;
     }
 
   private:
     int fd_;
 };
 
-// A temporary file that is removed unless it was renamed into place.
+// A temporary file in the folder open as `folder`, removed unless it was
+// renamed into place.
 class TempFile {
   public:
-    explicit TempFile(std::string path) noexcept : path_(std::move(path)) {}
+    TempFile(int folder, std::string name) noexcept : folder_(folder), name_(std::move(name)) {}
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!name_.empty()) io::unlinkat(folder_, name_.c_str(), 0);
     }
 
-    const std::string& path() const noexcept { return path_; }
-    void keep() noexcept { path_.clear(); }
+    const std::string& name() const noexcept { return name_; }
+    void keep() noexcept { name_.clear(); }
 
   private:
-    std::string path_;
+    int folder_;
+    std::string name_;
 };
 
 // The hive path split into its folder and file name.
 struct Location {
-    std::string prefix;  // the folder with its trailing '/', or empty
-    std::string folder;  // the folder as a path of its own ("." when empty)
+    std::string folder;  // as written, possibly empty (the working folder)
     std::string name;
 };
 
 Location locate(const std::string& path) {
-    Location at;
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        at.folder = ".";
-        at.name = path;
-        return at;
-    }
-    at.prefix = path.substr(0, slash + 1);
-    at.folder = slash == 0 ? "/" : path.substr(0, slash);
-    at.name = path.substr(slash + 1);
-    return at;
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
 reg::Status write_error() noexcept { return errno_status(errno, IoKind::kWrite); }
 
-// True when the hive's folder is itself a symbolic link (links higher up the
-// path are the system's layout and are followed).
-bool folder_is_link(const Location& at) {
-    std::string folder = at.folder;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+// Opens the folder `name` in the folder open as `at`, not following a link.
+// A link there fails with ELOOP, as it does for a file (with O_DIRECTORY the
+// system gives ENOTDIR).
+int open_unlinked_folder(int at, const char* name) noexcept {
+    const int fd = io::openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+    if (fd < 0 && errno == ENOTDIR && io::fstatat(at, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(info.st_mode)) {
+        errno = ELOOP;
+    }
+    return fd;
 }
 
-// Makes `folder` and its missing parents. Folders made here get mode 0755
-// whatever the umask, like the hive itself gets 0644: the hive is meant to
-// be readable by every user of the machine.
-reg::Status make_folders(const std::string& folder) {
-    for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
-        const std::string part = folder.substr(0, end);
-        if (::mkdir(part.c_str(), kFolderMode) == 0) {
-            if (::chmod(part.c_str(), kFolderMode) != 0) return write_error();
-        } else if (errno != EEXIST) {
-            return write_error();
+// Opens the folder at `folder` (the working folder when empty) for use with
+// the *at() calls. With `create`, makes each missing folder on the way,
+// mode 0755 whatever the umask: the hive is meant to be readable by every
+// user of the machine.
+//
+// Nothing is done by path once a folder exists: each one is opened relative
+// to its parent, a new one is opened without following links before its mode
+// is set (someone who swapped it for a link gets ELOOP, not a chmod of the
+// link's target), and each new folder is flushed into its parent. The hive's
+// own folder is never taken through a link (ELOOP); folders above it may be
+// links, as the system's layout may have them.
+reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
+    Fd at(io::open(!folder.empty() && folder[0] == '/' ? "/" : ".",
+                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!at) return write_error();
+    std::vector<std::string> parts;
+    for (std::size_t begin = 0; begin < folder.size();) {
+        std::size_t end = folder.find('/', begin);
+        if (end == std::string::npos) end = folder.size();
+        if (end > begin && folder.compare(begin, end - begin, ".") != 0) {
+            parts.push_back(folder.substr(begin, end - begin));
         }
-        if (end == std::string::npos) return reg::kSuccess;
+        begin = end + 1;
     }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const char* part = parts[i].c_str();
+        const bool last = i + 1 == parts.size();
+        const auto open_part = [&] {
+            return last ? open_unlinked_folder(at.get(), part)
+                        : io::openat(at.get(), part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        };
+        int next = open_part();
+        if (next < 0 && errno == ENOENT && create) {
+            if (io::mkdirat(at.get(), part, kFolderMode) != 0) {
+                if (errno != EEXIST) return write_error();
+                next = open_part();  // made meanwhile by another writer
+            } else {
+                next = open_unlinked_folder(at.get(), part);
+                if (next < 0) return write_error();
+                Fd made(next);
+                if (io::fchmod(made.get(), kFolderMode) != 0 || io::fsync(at.get()) != 0) {
+                    return write_error();
+                }
+                next = made.release();
+            }
+        }
+        if (next < 0) return write_error();
+        at.reset(next);
+    }
+    out->reset(at.release());
+    return reg::kSuccess;
 }
 
 // Writes all of `data`, going on after short writes and interruptions.
 bool write_all(int fd, std::string_view data) noexcept {
     while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
+        const ssize_t written = io::write(fd, data.data(), data.size());
         if (written < 0) {
             if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) {  // no progress, and no error to tell why
+            errno = EIO;
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(written));
@@ -162,8 +217,8 @@ class Text {
     std::size_t size_ = 0;
 };
 
-// Reads the whole file, but never more than one byte past kMaxHiveSize,
-// straight into `text`.
+// Reads the whole file open as `fd`, but never more than one byte past
+// kMaxHiveSize, straight into `text`.
 //
 // The usual hive is read in one read() into the small buffer, without
 // asking fstat() first: a regular file reads short only at its end, so a
@@ -173,21 +228,18 @@ class Text {
 // of unchanged size reads short, at its end, in a single read(). (A FIFO in
 // the hive's place that a writer has just filled with a little text passes
 // as a file of that text; the parser then judges it like any other.)
-reg::Status read_file(const char* path, Text* text) {
-    // O_NONBLOCK keeps a FIFO put in the hive's place from blocking the call.
-    const Fd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd) return errno_status(errno, IoKind::kRead);
+reg::Status read_file(int fd, Text* text) {
     std::size_t size = 0;
     ssize_t first = 0;
     do {
-        first = ::read(fd.get(), text->data(), text->room());
+        first = io::read(fd, text->data(), text->room());
     } while (first < 0 && errno == EINTR);
     if (first > 0 && static_cast<std::size_t>(first) < text->room()) {
         text->set_size(static_cast<std::size_t>(first));
         return reg::kSuccess;
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) return errno_status(errno, IoKind::kRead);
+    if (io::fstat(fd, &info) != 0) return errno_status(errno, IoKind::kRead);
     if (!S_ISREG(info.st_mode)) return reg::kReadFault;
     if (first < 0) return errno_status(errno, IoKind::kRead);
     if (static_cast<std::size_t>(info.st_size) > kMaxHiveSize) return reg::kBadDb;
@@ -200,7 +252,7 @@ reg::Status read_file(const char* path, Text* text) {
             text->reserve(std::min(size * 2, kMaxHiveSize + 1), size);
         }
         const std::size_t wanted = text->room() - size;
-        const ssize_t got = ::read(fd.get(), text->data() + size, wanted);
+        const ssize_t got = io::read(fd, text->data() + size, wanted);
         if (got < 0) {
             if (errno == EINTR) continue;
             return errno_status(errno, IoKind::kRead);
@@ -213,25 +265,60 @@ reg::Status read_file(const char* path, Text* text) {
     return reg::kSuccess;
 }
 
-// Opens and locks "<hive>.lock". Read-only is enough for flock(), and lets a
-// writer whose rights come from the folder use a lock file made by another.
-// Only a regular file will do: O_NONBLOCK keeps a FIFO put in its place from
-// blocking every writer in open() (flock() still waits for the lock).
-reg::Status lock(const std::string& path, int* fd_out) {
-    const std::string lock_path = path + ".lock";
-    const int fd =
-        ::open(lock_path.c_str(),
-               O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, kHiveMode);
-    if (fd < 0) return write_error();
-    *fd_out = fd;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return write_error();
-    if (!S_ISREG(info.st_mode)) return reg::kAccessDenied;
-    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != kHiveMode) {
-        ::fchmod(fd, kHiveMode);  // undo the umask; the lock works either way
+// O_NONBLOCK keeps a FIFO put in the hive's place from blocking the call.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+reg::Status read_path(const char* path, Text* text) {
+    const Fd fd(io::open(path, kReadFlags));
+    if (!fd) return errno_status(errno, IoKind::kRead);
+    return read_file(fd.get(), text);
+}
+
+// The lock file's mode: read and write for each class of users that may
+// write the hive, nothing for the others. Only who may change the hive can
+// open the lock file, and so take its lock and hold up the writers.
+mode_t lock_mode(mode_t hive) noexcept {
+    mode_t mode = 0;
+    for (const mode_t write : {S_IWUSR, S_IWGRP, S_IWOTH}) {
+        if ((hive & write) != 0) mode |= write | write << 1;  // the read bit is next to it
     }
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) return write_error();
+    return mode;
+}
+
+// Opens and locks "<hive>.lock" in the folder open as `folder`; `hive` is
+// the hive's status, or null when there is none yet. Read-only is enough for
+// flock(), and lets a writer whose rights come from the folder use a lock
+// file made by another. Only a regular file will do: O_NONBLOCK keeps a FIFO
+// put in its place from blocking every writer in open().
+//
+// The lock file follows the hive: its group (and owner, as root) and a mode
+// derived from the hive's, set by whoever may (its owner or root). A writer
+// waits for the lock a bounded time; a lock held longer, by a writer stuck
+// on a dying disk or by someone holding it on purpose, gives EWOULDBLOCK.
+reg::Status lock(int folder, const std::string& name, const struct stat* hive, Fd* out) {
+    const std::string lock_name = name + ".lock";
+    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : kHiveMode);
+    out->reset(io::openat(folder, lock_name.c_str(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                          mode));
+    if (!*out) return write_error();
+    const int fd = out->get();
+    struct stat info {};
+    if (io::fstat(fd, &info) != 0) return write_error();
+    if (!S_ISREG(info.st_mode)) return reg::kAccessDenied;
+    if (hive != nullptr && (info.st_uid != hive->st_uid || info.st_gid != hive->st_gid) &&
+        io::fchown(fd, hive->st_uid, hive->st_gid) != 0) {
+        io::fchown(fd, static_cast<uid_t>(-1), hive->st_gid);
+    }
+    if ((info.st_mode & 07777) != mode) io::fchmod(fd, mode);
+    long waited = 0;
+    long delay = kMillisecond;
+    while (io::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || waited >= kLockWait) return write_error();
+        io::pause(delay);
+        waited += delay;
+        delay = std::min(delay * 2, 16 * kMillisecond);
     }
     return reg::kSuccess;
 }
@@ -239,57 +326,172 @@ reg::Status lock(const std::string& path, int* fd_out) {
 // Removes "<name>.tmp.XXXXXX" files in the folder. Called with the lock
 // held: every live writer holds the lock while its temporary file exists, so
 // any such file seen now was left by a writer that died.
-void remove_stale_temps(const Location& at) {
-    DIR* dir = ::opendir(at.folder.c_str());
-    if (dir == nullptr) return;
-    const std::string stem = at.name + std::string(kTempInfix);
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name.size() == stem.size() + kTempSuffixLength && name.substr(0, stem.size()) == stem) {
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+void remove_stale_temps(int folder, const std::string& name) {
+    std::vector<std::string> names;
+    if (io::list(folder, &names) != 0) return;
+    const std::string stem = name + std::string(kTempInfix);
+    for (const std::string& entry : names) {
+        if (entry.size() == stem.size() + kTempSuffixLength && entry.compare(0, stem.size(), stem) == 0) {
+            io::unlinkat(folder, entry.c_str(), 0);
         }
     }
-    ::closedir(dir);
 }
 
-// Writes `text` to a new temporary file and renames it over the hive.
-reg::Status replace(const Location& at, const std::string& path, const std::string& text,
+// "<name>.tmp." and six letters or digits, different on every call.
+std::string temp_name(const std::string& name) {
+    static std::atomic<std::uint64_t> calls{0};
+    const timespec now = io::now();
+    std::uint64_t bits = static_cast<std::uint64_t>(::getpid()) << 40 ^
+                         static_cast<std::uint64_t>(now.tv_sec) << 30 ^
+                         static_cast<std::uint64_t>(now.tv_nsec) ^
+                         (calls.fetch_add(1, std::memory_order_relaxed) + 1) * 0x9E3779B97F4A7C15U;
+    bits = (bits ^ bits >> 31) * 0xBF58476D1CE4E5B9U;
+    bits ^= bits >> 29;
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string temp = name + std::string(kTempInfix);
+    for (std::size_t i = 0; i < kTempSuffixLength; ++i, bits /= sizeof kDigits - 1) {
+        temp += kDigits[bits % (sizeof kDigits - 1)];
+    }
+    return temp;
+}
+
+// Writes `text` to a new temporary file in the folder open as `folder` and
+// renames it over the hive `name`; `old` is the hive's status, or null when
+// there is none. The change is durable when this returns kSuccess.
+reg::Status replace(int folder, const std::string& name, const std::string& text,
                     const struct stat* old) {
-    std::string temp_path = at.prefix + at.name + std::string(kTempInfix) + "XXXXXX";
-    // mkostemp creates the file with O_EXCL, which never follows a link.
-    Fd fd(::mkostemp(temp_path.data(), O_CLOEXEC));
+    Fd fd;
+    std::string temp;
+    for (int tries = 0; !fd && tries < 100; ++tries) {
+        temp = temp_name(name);
+        // O_EXCL never follows a link, nor opens a file someone planted.
+        fd.reset(io::openat(folder, temp.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
+        if (!fd && errno != EEXIST) break;
+    }
     if (!fd) return write_error();
-    TempFile temp(std::move(temp_path));
+    TempFile made(folder, temp);
     if (!write_all(fd.get(), text)) return write_error();
-    if (::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : kHiveMode) != 0) {
+    if (old != nullptr && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
+        io::fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
+        // Only root may give a file away. A member of the hive's group keeps
+        // the group, so that the group's other members may still write it.
+        io::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid);
+    }
+    if (io::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : kHiveMode) != 0) {
         return write_error();
     }
-    if (old != nullptr && (old->st_uid != ::geteuid() || old->st_gid != ::getegid())) {
-        // Keep the owner too where allowed (as root). An ordinary user cannot
-        // give a file away; the new hive is then theirs, with the old mode.
-        const int ignored = ::fchown(fd.get(), old->st_uid, old->st_gid);
-        static_cast<void>(ignored);
+    if (io::fsync(fd.get()) != 0 || !fd.close()) return write_error();
+    if (io::renameat(folder, temp.c_str(), folder, name.c_str()) != 0) return write_error();
+    made.keep();
+    // The rename survives a power cut only once the folder is flushed. Where
+    // a folder cannot be flushed at all (EINVAL) nothing more can be done;
+    // any other failure means the change may be lost, and says so.
+    if (io::fsync(folder) != 0 && errno != EINVAL) return write_error();
+    return reg::kSuccess;
+}
+
+// The hive's folder as a path of its own: "." for the working folder.
+std::string folder_path(const Location& at) {
+    std::string folder = at.folder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder.empty() ? "." : folder;
+}
+
+// Looks the hive up in the folder open as `folder`, not following a link
+// (a linked hive is never written): sets *exists, and *info when it does.
+reg::Status look_up(int folder, const std::string& name, struct stat* info, bool* exists) {
+    *exists = io::fstatat(folder, name.c_str(), info, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!*exists) return errno == ENOENT ? reg::kSuccess : write_error();
+    return S_ISLNK(info->st_mode) ? reg::kAccessDenied : reg::kSuccess;
+}
+
+// What stat() tells of a file that changes when its bytes do.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    explicit Stamp(const struct stat& info) noexcept
+        : device(info.st_dev),
+          inode(info.st_ino),
+          size(info.st_size),
+          modified(info.st_mtim),
+          changed(info.st_ctim) {}
+
+    bool operator==(const Stamp& other) const noexcept {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
     }
-    if (::fsync(fd.get()) != 0 || !fd.close()) return write_error();
-    if (::rename(temp.path().c_str(), path.c_str()) != 0) return write_error();
-    temp.keep();
-    // Make the rename durable. The new hive is already in place and visible,
-    // so a folder that cannot be synced does not fail the change.
-    const Fd folder(::open(at.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder) ::fsync(folder.get());
+
+    // True when the file's times were more than kSettledSeconds old at
+    // `now`: any later change stamps it with a later time.
+    bool settled(const timespec& now) const noexcept {
+        const time_t newest = std::max(modified.tv_sec, changed.tv_sec);
+        return newest + kSettledSeconds < now.tv_sec;
+    }
+};
+
+// The last hive read whole, with the path and stamp it was read under.
+class Cache {
+  public:
+    // The kept hive when it is the one at `path` with this stamp.
+    std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock() || hive_ == nullptr || !(stamp_ == stamp) || path_ != path) {
+            return nullptr;
+        }
+        return hive_;
+    }
+
+    void keep(const char* path, const Stamp& stamp, std::shared_ptr<const Hive> hive) {
+        std::shared_ptr<const Hive> old;  // let go of outside the lock
+        std::string kept_path = path;
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock()) return;
+        old = std::exchange(hive_, std::move(hive));
+        path_.swap(kept_path);
+        stamp_ = stamp;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string path_;
+    Stamp stamp_{{}};
+    std::shared_ptr<const Hive> hive_;
+};
+
+// Made when the library is loaded, not on first use: a child forked while
+// another thread was making it would wait for ever on the guard of a
+// function's static. Never destroyed: a thread may still read while the
+// process exits.
+Cache* const kept_hive = new Cache;
+
+Cache& cache() { return *kept_hive; }
+
+reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path, KeyView* view) {
+    view->key = hive->find(key_path);
+    view->owner = std::move(hive);
     return reg::kSuccess;
 }
 
 }  // namespace
 
 const char* hive_path() noexcept {
-    const char* path = std::getenv("VANTOR_REGISTRY");
+    // A set-user-ID or set-group-ID host is not told where to write by
+    // whoever started it: there the variable is ignored.
+    const char* path = ::secure_getenv("VANTOR_REGISTRY");
     return path != nullptr && *path != '\0' ? path : VANTOR_DEFAULT_REGISTRY;
 }
 
 reg::Status load(const std::string& path, Hive* hive) {
     Text text;
-    const reg::Status status = read_file(path.c_str(), &text);
+    const reg::Status status = read_path(path.c_str(), &text);
     if (status != reg::kSuccess) return status;
     std::optional<Hive> parsed = parse(text.view());
     if (!parsed) return reg::kBadDb;
@@ -297,24 +499,56 @@ reg::Status load(const std::string& path, Hive* hive) {
     return reg::kSuccess;
 }
 
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<StoredKey>* key) {
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
+    struct stat info {};
+    if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
+    const Stamp stamp(info);
+    const bool regular = S_ISREG(info.st_mode);
+    if (regular) {
+        if (std::shared_ptr<const Hive> hive = cache().find(path, stamp)) {
+            return view_key(std::move(hive), key_path, view);
+        }
+    }
+    // Judged before the read: a change that lands after it stamps the file
+    // with a time this one is older than.
+    const bool settled = regular && stamp.settled(io::now());
     Text text;
-    const reg::Status status = read_file(path, &text);
+    const reg::Status status = read_path(path, &text);
     if (status != reg::kSuccess) return status;
-    return parse_key(text.view(), key_path, key) ? reg::kSuccess : reg::kBadDb;
+    if (settled) {
+        std::optional<Hive> parsed = parse(text.view());
+        if (!parsed) return reg::kBadDb;
+        auto hive = std::make_shared<const Hive>(std::move(*parsed));
+        cache().keep(path, stamp, hive);
+        return view_key(std::move(hive), key_path, view);
+    }
+    // Read for this call only: only the key is kept.
+    std::optional<StoredKey> key;
+    if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
+    view->key = nullptr;
+    view->owner.reset();
+    if (key) {
+        auto owned = std::make_shared<const StoredKey>(std::move(*key));
+        view->key = owned.get();
+        view->owner = std::move(owned);
+    }
+    return reg::kSuccess;
 }
 
 reg::Status check_writable(const std::string& path) {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0) {
+    if (io::fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(info.st_mode)) return reg::kAccessDenied;
-        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return write_error();
+        if (io::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return write_error();
     } else if (errno != ENOENT) {
         return write_error();
     }
-    const Location at = locate(path);
-    if (folder_is_link(at)) return reg::kAccessDenied;
-    if (::faccessat(AT_FDCWD, at.folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+    const std::string folder = folder_path(locate(path));
+    if (io::fstatat(AT_FDCWD, folder.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(info.st_mode)) {
+        return reg::kAccessDenied;
+    }
+    if (io::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
         return write_error();  // a missing folder is made by the first create
     }
     return reg::kSuccess;
@@ -322,43 +556,45 @@ reg::Status check_writable(const std::string& path) {
 
 reg::Status update(const std::string& path, bool create, const Edit& edit) {
     const Location at = locate(path);
-    if (at.name.empty()) return reg::kInvalidParameter;  // a folder, not a hive file
-    if (create) {
-        const reg::Status made = make_folders(at.folder);
-        if (made != reg::kSuccess) return made;
-    }
-    if (folder_is_link(at)) return reg::kAccessDenied;
-    int lock_fd = -1;
-    const reg::Status locked = lock(path, &lock_fd);
-    const Fd lock_file(lock_fd);  // closing it releases the lock
-    if (locked != reg::kSuccess) return locked;
-    remove_stale_temps(at);
-
+    if (at.name.empty() || at.name == "." || at.name == "..") return reg::kInvalidParameter;
+    Fd folder;
+    reg::Status status = open_folder(at.folder, create, &folder);
+    if (status != reg::kSuccess) return status;
     struct stat old {};
-    bool exists = true;
-    if (::lstat(path.c_str(), &old) != 0) {
-        if (errno != ENOENT) return write_error();
-        if (!create) return reg::kFileNotFound;
-        exists = false;
-    } else if (S_ISLNK(old.st_mode)) {
-        return reg::kAccessDenied;
-    }
+    bool exists = false;
+    status = look_up(folder.get(), at.name, &old, &exists);
+    if (status != reg::kSuccess) return status;
+    Fd lock_file;  // closing it releases the lock
+    status = lock(folder.get(), at.name, exists ? &old : nullptr, &lock_file);
+    if (status != reg::kSuccess) return status;
+    remove_stale_temps(folder.get(), at.name);
+
+    // The hive as the last writer left it.
+    status = look_up(folder.get(), at.name, &old, &exists);
+    if (status != reg::kSuccess) return status;
+    if (!exists && !create) return reg::kFileNotFound;
     Hive hive;
     if (exists) {
-        const reg::Status loaded = load(path, &hive);
-        if (loaded != reg::kSuccess) return loaded;
+        Text text;
+        const Fd file(io::openat(folder.get(), at.name.c_str(), kReadFlags | O_NOFOLLOW));
+        if (!file) return errno_status(errno, IoKind::kRead);
+        status = read_file(file.get(), &text);
+        if (status != reg::kSuccess) return status;
+        std::optional<Hive> parsed = parse(text.view());
+        if (!parsed) return reg::kBadDb;
+        hive = std::move(*parsed);
     }
     bool changed = false;
-    const reg::Status edited = edit(hive, changed);
-    if (edited != reg::kSuccess || !changed) return edited;
+    status = edit(hive, changed);
+    if (status != reg::kSuccess || !changed) return status;
 
     // rename() needs only the folder's permission; honour the file's too.
-    if (exists && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    if (exists && io::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0) {
         return write_error();
     }
     const std::string text = serialize(hive);
     if (text.size() > kMaxHiveSize) return reg::kDiskFull;
-    return replace(at, path, text, exists ? &old : nullptr);
+    return replace(folder.get(), at.name, text, exists ? &old : nullptr);
 }
 
 }  // namespace vantor::hive

@@ -1,15 +1,28 @@
 // The hive file: where it is, reading it whole, and replacing it atomically.
+// Every system call goes through the I/O seam (io.h).
 //
 // Readers take no lock: the hive is only ever replaced by rename(), so a
 // reader sees either the old or the new file, never a partial one. Writers
 // serialise on an flock() of "<hive>.lock" beside the hive, opened afresh by
 // each call, so threads of one process exclude each other as well as other
-// processes, and the kernel drops the lock of a process that dies. Under the
-// lock a writer reads the current hive, applies its change, writes
-// "<hive>.tmp.XXXXXX" in the same folder, fsyncs it, renames it over the hive
-// and fsyncs the folder. Such temporary files left behind by a killed writer
-// are removed by the next writer. The lock file itself stays: removing it
-// could let two writers lock two different files.
+// processes, and the kernel drops the lock of a process that dies. A writer
+// waits for the lock a bounded time, then gives up with
+// ERROR_LOCK_VIOLATION. The lock file's mode follows the hive's: read and
+// write for whoever may write the hive, nothing for the others, so no one
+// else can open it and hold the writers up.
+//
+// Under the lock a writer reads the current hive, applies its change, writes
+// "<hive>.tmp.XXXXXX" in the same folder, flushes it, renames it over the
+// hive and flushes the folder; only then does it report success. Such
+// temporary files left behind by a killed writer are removed by the next
+// writer. The lock file itself stays: removing it could let two writers lock
+// two different files.
+//
+// Everything a writer does in the folder goes through a descriptor of the
+// folder, opened once: someone who swaps the folder meanwhile does not move
+// the write. Missing folders are made one at a time relative to their
+// parent, their mode set through a descriptor opened without following
+// links, and each is flushed into its parent.
 //
 // Symbolic links: the hive or its folder may be a symbolic link for reading,
 // but nothing writes through one. Replacing a linked hive would swap the link
@@ -23,6 +36,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,7 +51,8 @@ namespace vantor::hive {
 inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
 
 // $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
-// Read afresh on every call; valid until the environment changes.
+// A set-user-ID or set-group-ID program always gets the default. Read
+// afresh on every call; valid until the environment changes.
 const char* hive_path() noexcept;
 
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
@@ -45,10 +60,29 @@ const char* hive_path() noexcept;
 // read error's status.
 reg::Status load(const std::string& path, Hive* hive);
 
-// As load(), for a reader of one key: reads the hive at `path`, checks all
-// of it as load() does, and keeps only the key at `key_path` (in any case),
-// or nothing when the hive has no such key. The same statuses as load().
-reg::Status load_key(const char* path, std::string_view key_path, std::optional<StoredKey>* key);
+// One key as a reader sees it: `key` points into what `owner` keeps alive
+// (the whole hive, or a copy of that key alone), or is null when the hive
+// has no such key.
+struct KeyView {
+    std::shared_ptr<const void> owner;
+    const StoredKey* key = nullptr;
+};
+
+// The key at `key_path` (in any case) in the hive at `path`, as the file
+// holds it now; the whole hive is checked as load() checks it, with the
+// same statuses.
+//
+// The last hive read whole is kept for the next call, and used only while
+// one stat() of the file finds the same device, inode, size, modification
+// and change times (to the nanosecond). A file changed too recently to judge
+// is never kept: an edit within the same timestamp tick, of the same size,
+// would leave all of these as they were, so a hive is kept only when its
+// times were already a few seconds old before it was read (as git treats
+// "racily clean" index entries). What is kept is one hive at most, shared
+// by the threads of the process; a thread that finds it busy reads the file
+// itself, so nothing waits for it, and nothing deadlocks in a child process
+// forked while another thread held it.
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder (if any) are writable
@@ -65,8 +99,11 @@ using Edit = std::function<reg::Status(Hive& hive, bool& changed)>;
 // parents too) is made when missing and a missing hive is edited as an empty
 // one, then written with mode 0644; without it, a missing hive fails with
 // kFileNotFound. A corrupt hive (kBadDb) is never edited or rewritten. A
-// replaced hive keeps its permission bits. On failure the previous hive stays
-// in place and the status comes from errno_status().
+// replaced hive keeps its permission bits, its owner where the writer may
+// give it away (as root), else its group where the writer belongs to it. On
+// failure the status comes from errno_status(), and the previous hive stays
+// in place unless the failure came after the rename (the folder could not be
+// flushed): then the new hive may or may not survive a power cut.
 reg::Status update(const std::string& path, bool create, const Edit& edit);
 
 }  // namespace vantor::hive

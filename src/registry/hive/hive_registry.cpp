@@ -2,24 +2,27 @@
 // file is read and replaced, hive/format.h for its text form).
 //
 // A key handle remembers the key's path, in its stored case, whether it may
-// write, and the key's values as read when it was opened: its queries answer
-// from that copy, so a reader that opens a key and queries n values reads
-// and parses the file once, not n + 1 times. Reading checks the whole hive,
-// as every operation does, but keeps only the handle's key.
+// write, and the key as read when it was opened: its queries answer from
+// that copy, so a reader that opens a key and queries its twelve values
+// reads (or checks, see read_key()) the file once, not thirteen times.
 // Handles live inside one exported call, and each call opens its own, so
-// every call still reads the file afresh; what a handle does not see is a
-// change made by another handle or process between its open and its
-// queries. It then answers from the key as the whole, consistent hive it
-// opened held it, as if those queries had come first: a key deleted
-// meanwhile still answers, and a hive corrupted meanwhile is only noticed by
-// the next open. A write through the handle drops the copy, so the handle's
-// next query reads the file again and sees the write.
+// every call sees the file as it is; what a handle does not see is a change
+// made by another handle or process between its open and its queries. It
+// then answers from the key as the whole, consistent hive it opened held
+// it, as if those queries had come first: a key deleted meanwhile still
+// answers, and a hive corrupted meanwhile is only noticed by the next open.
 //
-// Writes never use the copy: each one reads, changes and replaces the file
-// under the writers' lock, so a write through a handle whose key has since
-// been deleted fails with ERROR_KEY_DELETED. A handle is used by one thread
-// at a time, as the settings code uses it.
+// Writes are staged in the handle and committed when it is closed, all in
+// one atomic, durable replace of the hive (hive_file.h's update(), which
+// reads the hive afresh under the writers' lock): a call's changes to one
+// key land together or not at all, and a close that changes nothing writes
+// nothing. A key that create_key() did not find is added by that commit
+// too. The handle's queries see its staged writes. Whatever makes the
+// commit fail is reported by close_key(): a write through a handle whose key
+// has since been deleted fails there with ERROR_KEY_DELETED. A handle is
+// used by one thread at a time, as the settings code uses it.
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -31,11 +34,12 @@
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
-    std::string path;   // below HKEY_LOCAL_MACHINE, in the case stored in the hive
-    bool writable;      // opened with Access::kAll or created
-    bool read = false;  // `found` holds what the file held
-    std::optional<vantor::hive::StoredKey> found;  // what queries answer from; none: no such key
+    std::string path;  // below HKEY_LOCAL_MACHINE, in the case stored in the hive
+    bool writable;     // opened with Access::kAll or created
+    bool added;        // created where the hive had no such key: the commit adds it
+    vantor::hive::KeyView found;  // what queries answer from; no key: no such key
     std::size_t next = 0;  // the value after the last one queried: likely the next asked for
+    std::vector<vantor::hive::Value> staged;  // writes for the commit, one per name
 };
 
 namespace vantor::reg {
@@ -55,28 +59,45 @@ bool key_path(const char* path, std::string_view* out) noexcept {
 // A null value name, like an empty one, names the key's default value.
 std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
 
-// Makes `found` (the key as read, or nothing) the copy the handle's queries
-// answer from.
-void keep(Key* key, std::optional<hive::StoredKey>&& found) {
-    key->found = std::move(found);
-    key->read = true;
-    key->next = 0;
-}
-
 // The value called `name` in the handle's copy. Callers mostly ask for the
 // values in the order they were stored, so the one after the last found is
 // tried before the others.
 const hive::Value* find_value(Key* key, std::string_view name) noexcept {
-    const std::vector<hive::Value>& values = key->found->values;
+    const std::vector<hive::Value>& values = key->found.key->values;
     const hive::Value* value = nullptr;
     if (key->next < values.size() && hive::iequals(values[key->next].name, name)) {
         value = &values[key->next];
     } else {
-        value = key->found->find(name);
+        value = key->found.key->find(name);
         if (value == nullptr) return nullptr;
     }
     key->next = static_cast<std::size_t>(value - values.data()) + 1;
     return value;
+}
+
+// The value `name` as staged in the handle, or nullptr.
+hive::Value* staged_value(Key* key, std::string_view name) noexcept {
+    for (hive::Value& value : key->staged) {
+        if (hive::iequals(value.name, name)) return &value;
+    }
+    return nullptr;
+}
+
+// Commits what the handle staged, in one replace of the hive.
+Status commit(const Key& key) {
+    const Status updated =
+        hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, bool& changed) {
+            bool added = false;
+            hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
+            if (found == nullptr) return kKeyDeleted;
+            changed = added;
+            for (const hive::Value& value : key.staged) {
+                if (found->set(value.name, value.type, value.data)) changed = true;
+            }
+            return kSuccess;
+        });
+    // A missing hive (or folder) means the key went away since it was opened.
+    return !key.added && updated == kFileNotFound ? kKeyDeleted : updated;
 }
 
 // Runs `body`, turning anything it throws into a status.
@@ -100,17 +121,18 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const char* file = hive::hive_path();
-        std::optional<hive::StoredKey> found;
-        const Status loaded = hive::load_key(file, wanted, &found);
+        hive::KeyView found;
+        const Status loaded = hive::read_key(file, wanted, &found);
         if (loaded != kSuccess) return loaded;
-        if (!found) return kFileNotFound;
+        if (found.key == nullptr) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key.
         const bool writable = access == Access::kAll;
-        if (writable && hive::check_writable(file) != kSuccess) return kAccessDenied;
-        // The handle takes the stored path; its copy of the key needs only the values.
-        *key = new Key{std::move(found->path), writable, false, std::nullopt};
-        keep(*key, std::move(found));
+        if (writable) {
+            const Status refused = hive::check_writable(file);
+            if (refused != kSuccess) return refused;
+        }
+        *key = new Key{found.key->path, writable, false, std::move(found), 0, {}};
         return kSuccess;
     });
 }
@@ -123,24 +145,16 @@ Status create_key(const char* path, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const std::string file = hive::hive_path();
 
-        // The usual case, an existing key, needs no lock and no write.
-        std::optional<hive::StoredKey> found;
-        const Status loaded = hive::load_key(file.c_str(), wanted, &found);
+        hive::KeyView found;
+        const Status loaded = hive::read_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
-        if (found) {
-            if (hive::check_writable(file) != kSuccess) return kAccessDenied;
-            *key = new Key{found->path, true, false, std::nullopt};
-            keep(*key, std::move(found));
-            return kSuccess;
-        }
-
-        std::string stored;
-        const Status updated = hive::update(file, true, [&](hive::Hive& current, bool& changed) {
-            stored = current.ensure(wanted, &changed).path;
-            return kSuccess;
-        });
-        if (updated != kSuccess) return updated;
-        *key = new Key{stored, true, false, std::nullopt};
+        // Refused up front, as the registry refuses a caller who may not
+        // write; a missing key is added by the handle's commit.
+        const Status refused = hive::check_writable(file);
+        if (refused != kSuccess) return refused;
+        const bool added = found.key == nullptr;
+        std::string stored = added ? std::string(wanted) : found.key->path;
+        *key = new Key{std::move(stored), true, added, std::move(found), 0, {}};
         return kSuccess;
     });
 }
@@ -148,14 +162,8 @@ Status create_key(const char* path, Key** key) noexcept {
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
-        if (!key->read) {
-            std::optional<hive::StoredKey> found;
-            const Status loaded = hive::load_key(hive::hive_path(), key->path, &found);
-            if (loaded != kSuccess) return loaded;
-            keep(key, std::move(found));
-        }
-        if (!key->found) return kFileNotFound;
-        const hive::Value* value = find_value(key, value_name(name));
+        const hive::Value* value = staged_value(key, value_name(name));
+        if (value == nullptr && key->found.key != nullptr) value = find_value(key, value_name(name));
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
         const auto needed = static_cast<std::uint32_t>(value->data.size());
@@ -176,23 +184,23 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
     if (!key->writable) return kAccessDenied;
     if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
-    // The next query reads what this write left.
-    key->read = false;
-    key->found.reset();
-    return guarded(kWriteFault, [&]() -> Status {
+    return guarded(kNotEnoughMemory, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
-        const Status updated =
-            hive::update(hive::hive_path(), false, [&](hive::Hive& hive, bool& changed) {
-                hive::StoredKey* found = hive.find(key->path);
-                if (found == nullptr) return kKeyDeleted;
-                changed = found->set(value_name(name), type, bytes);
-                return kSuccess;
-            });
-        // A missing hive (or folder) means the key went away since it was opened.
-        return updated == kFileNotFound ? kKeyDeleted : updated;
+        if (hive::Value* staged = staged_value(key, value_name(name))) {
+            staged->type = type;
+            staged->data.assign(bytes);
+        } else {
+            key->staged.push_back({std::string(value_name(name)), type, std::string(bytes)});
+        }
+        return kSuccess;
     });
 }
 
-void close_key(Key* key) noexcept { delete key; }
+Status close_key(Key* key) noexcept {
+    if (key == nullptr) return kInvalidParameter;
+    const std::unique_ptr<Key> closed(key);
+    if (!key->added && key->staged.empty()) return kSuccess;
+    return guarded(kWriteFault, [&] { return commit(*key); });
+}
 
 }  // namespace vantor::reg

@@ -53,6 +53,6 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
         RegSetValueExA(handle(key), name, 0, type, static_cast<const BYTE*>(data), size));
 }
 
-void close_key(Key* key) noexcept { RegCloseKey(handle(key)); }
+Status close_key(Key* key) noexcept { return static_cast<Status>(RegCloseKey(handle(key))); }
 
 }  // namespace vantor::reg

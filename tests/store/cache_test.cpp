@@ -1,0 +1,90 @@
+// What a reader keeps between calls: a settled hive is read once and then
+// checked by one stat() per call; an edit, even one of the same size within
+// the same timestamp tick, is always read.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "store/in_memory.h"
+
+namespace vantor::test {
+namespace {
+
+using Cache = InMemory;
+
+// The hive's text holding records `n` (all of them serialize to the same size).
+std::string hive_with(int n) {
+    memfs::reset();
+    const GameConfigSettings game = game_record(n);
+    const KeyConfigSettings keys = key_record(n);
+    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
+    EXPECT_EQ(SetKeyConfigSettings(&keys, VANTOR_MASK_ALL), 0);
+    return memfs::file(kHive).value_or("");
+}
+
+int user_of(const GameConfigSettings& game) {
+    const std::string name = game.UserName;
+    return std::atoi(name.substr(name.rfind(' ') + 1).c_str());
+}
+
+TEST_F(Cache, SettledHiveIsCheckedByOneStatPerReader) {
+    hive_with(1);
+    memfs::advance(10);
+    GameConfigSettings game{};
+    KeyConfigSettings keys{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);  // reads and keeps the hive
+    for (int i = 0; i < 3; ++i) {
+        memfs::clear_log();
+        ASSERT_EQ(GetGameConfigSettings(&game), 1);
+        ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
+        EXPECT_EQ(memfs::log(), (std::vector<std::string>{"stat", "stat"}));
+    }
+    EXPECT_EQ(user_of(game), 1);
+    EXPECT_EQ(keys.Fire, key_record(1).Fire);
+}
+
+// Edits in place, all of one size, with timestamps of one second: many fall
+// within one tick. Every read sees the edit before it, whether the hive had
+// settled (and was kept) before the edit or not.
+TEST_F(Cache, SameSizeEditsInPlaceAreNeverMissed) {
+    const std::string texts[] = {hive_with(1), hive_with(2)};
+    ASSERT_EQ(texts[0].size(), texts[1].size());
+    memfs::reset();
+    memfs::put_file(kHive, texts[0]);
+    int stale = 0;
+    for (int i = 0; i < 400; ++i) {
+        const int n = i % 2;
+        memfs::overwrite(kHive, texts[n]);
+        if (i % 50 == 25) memfs::advance(5);  // let it settle, then edit again
+        for (int read = 0; read < 2; ++read) {
+            GameConfigSettings game{};
+            ASSERT_EQ(GetGameConfigSettings(&game), 1);
+            stale += user_of(game) != n + 1;
+        }
+    }
+    EXPECT_EQ(stale, 0);
+}
+
+// A hive replaced by a writer, or changed in its mode only, is read again.
+TEST_F(Cache, ReplacedOrChangedHiveIsReadAgain) {
+    hive_with(1);
+    memfs::advance(10);
+    GameConfigSettings game{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    const GameConfigSettings second = game_record(2);
+    ASSERT_EQ(SetGameConfigSettings(&second, VANTOR_MASK_ALL), 0);
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    EXPECT_EQ(user_of(game), 2);
+
+    memfs::advance(10);
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    const std::string text = memfs::file(kHive).value_or("");
+    const std::size_t at = text.find("Commander 2");
+    ASSERT_NE(at, std::string::npos);
+    memfs::overwrite(kHive, std::string(text).replace(at, 11, "Commander 3"));
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    EXPECT_EQ(user_of(game), 3);
+}
+
+}  // namespace
+}  // namespace vantor::test
