@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,9 @@ namespace vantor::test {
 namespace {
 
 constexpr int kRounds = 100;
+// Kills land up to this long after the writer starts, or up to three times
+// one generation's write where that takes longer (a slow disk, a sanitizer):
+// enough kills must come after a whole write for the test to mean anything.
 constexpr int kMaxDelayMicroseconds = 8000;
 
 // Generation g of both records: every value tells its generation and which
@@ -87,11 +91,15 @@ TEST_F(Crashes, WriterKilledAtRandomMomentsLeavesEveryValueOldOrNew) {
     const unsigned seed = std::random_device()();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> delay(0, kMaxDelayMicroseconds);
     ::alarm(120);  // ends the test program should a write block on a stale lock
 
     std::uint32_t base = 1;
+    const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(write_generation(base), 0);
+    const auto one_write = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - started);
+    std::uniform_int_distribution<int> delay(
+        0, std::max(kMaxDelayMicroseconds, static_cast<int>(3 * one_write.count())));
     int progressed = 0;
     int temps_left = 0;
     for (int round = 0; round < kRounds; ++round) {
