@@ -151,7 +151,8 @@ TEST(KeyNames, ReadAndWriteTheSameCodes) {
         EXPECT_EQ(key_code(name), code) << name;
     }
     for (const char* unknown : {"", "F0", "F25", "F01", "F1x", "Num10", "Num", "AA", "Spacebar",
-                                "0x20", "32", "+", "Win"}) {
+                                "0x20", "32", "+", "Win", "VK_", "VK_NUMPAD10", "VK_OEM_9",
+                                "Prior", "Num -", " "}) {
         EXPECT_EQ(key_code(unknown), std::nullopt) << unknown;
     }
     // Every name shown reads back as its own code.
@@ -167,6 +168,28 @@ TEST(KeyNames, ReadAndWriteTheSameCodes) {
     EXPECT_EQ(key_name(13), "Enter");
     EXPECT_EQ(key_name(0), "");
     EXPECT_EQ(key_name(255), "");
+}
+
+TEST(KeyNames, TakeNamesAsPeopleWriteThemAndTheWindowsNames) {
+    const std::pair<const char*, std::uint32_t> known[] = {
+        {"Left Shift", 0xA0}, {"left-shift", 0xA0}, {"page-up", 0x21}, {"Page Up", 0x21},
+        {"Num 0", 0x60},      {"numpad 7", 0x67},   {"Num-", 0x6D},    {"scroll_lock", 0x91},
+        {"VK_SPACE", 32},     {"vk_lshift", 0xA0},  {"VK_NUMPAD0", 0x60}, {"VK_OEM_1", 0xBA},
+        {"VK_F24", 135},      {"VK_A", 65},         {"VK_7", 55},      {"VK_MENU", 0x12},
+        {"Menu", 0x5D},       {"VK_BACK", 8},       {"-", 0xBD},       {"VK_OEM_MINUS", 0xBD}};
+    for (const auto& [name, code] : known) {
+        EXPECT_EQ(key_code(name), code) << name;
+    }
+    EXPECT_EQ(key_name(0xA6), "VK_BROWSER_BACK");  // known only by its Windows name
+    // The list a player reads names every code the tool takes a name for.
+    std::size_t listed = 0;
+    for (const KeyNames& key : all_key_names()) {
+        ASSERT_FALSE(key.names.empty());
+        EXPECT_EQ(key.names[0], key_name(key.code));
+        for (const std::string& name : key.names) EXPECT_EQ(key_code(name), key.code) << name;
+        listed += key.names.size();
+    }
+    EXPECT_GT(listed, 250u);
 }
 
 // --- Checking values ---------------------------------------------------------
