@@ -81,7 +81,8 @@ std::optional<Assignment> parse_value(const Setting& field, std::string_view val
         return assignment;
     }
     *problem = "unknown key \"" + std::string(value) +
-               "\" (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254)";
+               "\" (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254; "
+               "vantorctl list --key-names lists the names)";
     return std::nullopt;
 }
 
