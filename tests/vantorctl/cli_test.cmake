@@ -441,6 +441,12 @@ elseif(CASE STREQUAL "export_records")
   expect_same_file(first.reg second.reg)
   ctl(0 get Fire Repair)
   expect_match("${OUT}" "^0x00\n0x12C\n$")
+  # JSON shows the game's windows-1252 bytes decoded, an undefined one too.
+  write_reg(bytes.reg "${GAME_KEY}" "\"User Name\"=hex(1):43,61,66,e9,80,81,00")
+  ctl(0 import bytes.reg)
+  ctl(0 get --json "User Name")
+  unicode(decoded "Caf\\u00e9\\u20ac\\u0081")
+  expect_json("${OUT}" "${decoded}" "User Name" value)
 
 elseif(CASE STREQUAL "import_failures")
   fresh_store()
