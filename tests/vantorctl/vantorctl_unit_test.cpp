@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "charset.h"
 #include "fields.h"
 #include "key_names.h"
 #include "reg_file.h"
@@ -151,7 +152,8 @@ TEST(KeyNames, ReadAndWriteTheSameCodes) {
         EXPECT_EQ(key_code(name), code) << name;
     }
     for (const char* unknown : {"", "F0", "F25", "F01", "F1x", "Num10", "Num", "AA", "Spacebar",
-                                "0x20", "32", "+", "Win"}) {
+                                "0x20", "32", "+", "Win", "VK_", "VK_NUMPAD10", "VK_OEM_9",
+                                "Prior", "Num -", " "}) {
         EXPECT_EQ(key_code(unknown), std::nullopt) << unknown;
     }
     // Every name shown reads back as its own code.
@@ -167,6 +169,28 @@ TEST(KeyNames, ReadAndWriteTheSameCodes) {
     EXPECT_EQ(key_name(13), "Enter");
     EXPECT_EQ(key_name(0), "");
     EXPECT_EQ(key_name(255), "");
+}
+
+TEST(KeyNames, TakeNamesAsPeopleWriteThemAndTheWindowsNames) {
+    const std::pair<const char*, std::uint32_t> known[] = {
+        {"Left Shift", 0xA0}, {"left-shift", 0xA0}, {"page-up", 0x21}, {"Page Up", 0x21},
+        {"Num 0", 0x60},      {"numpad 7", 0x67},   {"Num-", 0x6D},    {"scroll_lock", 0x91},
+        {"VK_SPACE", 32},     {"vk_lshift", 0xA0},  {"VK_NUMPAD0", 0x60}, {"VK_OEM_1", 0xBA},
+        {"VK_F24", 135},      {"VK_A", 65},         {"VK_7", 55},      {"VK_MENU", 0x12},
+        {"Menu", 0x5D},       {"VK_BACK", 8},       {"-", 0xBD},       {"VK_OEM_MINUS", 0xBD}};
+    for (const auto& [name, code] : known) {
+        EXPECT_EQ(key_code(name), code) << name;
+    }
+    EXPECT_EQ(key_name(0xA6), "VK_BROWSER_BACK");  // known only by its Windows name
+    // The list a player reads names every code the tool takes a name for.
+    std::size_t listed = 0;
+    for (const KeyNames& key : all_key_names()) {
+        ASSERT_FALSE(key.names.empty());
+        EXPECT_EQ(key.names[0], key_name(key.code));
+        for (const std::string& name : key.names) EXPECT_EQ(key_code(name), key.code) << name;
+        listed += key.names.size();
+    }
+    EXPECT_GT(listed, 250u);
 }
 
 // --- Checking values ---------------------------------------------------------
@@ -267,8 +291,14 @@ TEST(ValueParsing, StoredValuesNeedTheirTypeSizeAndRange) {
     EXPECT_FALSE(check_stored_value(field("Scenario"), 1, "1", &problem));
     EXPECT_EQ(problem, "must be a dword");
     EXPECT_EQ(check_stored_value(field("Fire"), 4, dword(254), &problem)->number, 254u);
-    EXPECT_FALSE(check_stored_value(field("Fire"), 4, dword(0), &problem));
-    EXPECT_FALSE(check_stored_value(field("Fire"), 4, dword(255), &problem));
+    // The library stores any key code: one outside 1 to 254 is taken back,
+    // with a warning, so that an export always imports.
+    for (const std::uint32_t code : {0u, 255u, 0xFFFFFFFFu}) {
+        std::string warning;
+        EXPECT_EQ(check_stored_value(field("Fire"), 4, dword(code), &problem, &warning)->number,
+                  code);
+        EXPECT_NE(warning.find("out of range"), std::string::npos) << code;
+    }
 }
 
 // --- .reg files --------------------------------------------------------------
@@ -427,11 +457,109 @@ TEST(RegFile, BadValuesAreAllReportedAndNothingIsTaken) {
             "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Keyboard]\n"
             "\"Fire\"=dword:00000100\n",
         true);
-    ASSERT_EQ(import.problems.size(), 3u);
+    ASSERT_EQ(import.problems.size(), 2u);
     EXPECT_NE(import.problems[0].message.find("\"User Name\": text is 256 bytes"),
               std::string::npos);
     EXPECT_NE(import.problems[1].message.find("\"Lives\": must be a dword"), std::string::npos);
-    EXPECT_NE(import.problems[2].message.find("\"Fire\": key code 256"), std::string::npos);
+    ASSERT_EQ(import.warnings.size(), 1u);  // taken as the library stored it
+    EXPECT_NE(import.warnings[0].find("\"Fire\": key code 256"), std::string::npos);
+}
+
+// The same characters in a UTF-8 and a UTF-16 file give the same bytes;
+// hex(1) data are UTF-16LE there, but the game's bytes in a REGEDIT4 file.
+TEST(RegFile, UnicodeFilesGiveTheGamesBytes) {
+    const std::string body =
+        "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n"
+        "\"User Name\"=\"Caf\xC3\xA9 \xE2\x82\xAC\"\r\n"
+        "\"Session Name\"=hex(1):41,00,42,00,00,00\r\n";
+    const std::string utf8 = "Windows Registry Editor Version 5.00\r\n\r\n" + body;
+    std::string utf16 = "\xFF\xFE";
+    std::string units;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[at]);
+        const char32_t c = b < 0x80 ? b : b < 0xE0 ? (b & 0x1Fu) << 6 | (utf8[at + 1] & 0x3F)
+                                                   : (b & 0x0Fu) << 12 |
+                                                         (utf8[at + 1] & 0x3Fu) << 6 |
+                                                         (utf8[at + 2] & 0x3F);
+        at += b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+        utf16.push_back(static_cast<char>(c & 0xFF));
+        utf16.push_back(static_cast<char>(c >> 8));
+    }
+    for (const std::string& text : {utf8, "\xEF\xBB\xBF" + utf8, utf16}) {
+        const Import import = import_reg(text, false);
+        ASSERT_TRUE(import.problems.empty()) << import.problems[0].message;
+        const Records records = imported(import);
+        EXPECT_STREQ(records.game.UserName, "Caf\xE9 \x80");
+        EXPECT_STREQ(records.game.SessionName, "AB");
+    }
+    // In a REGEDIT4 file the same data are bytes, with NULs a text cannot hold.
+    const Import ansi = import_reg("REGEDIT4\r\n\r\n" + body, false);
+    ASSERT_EQ(ansi.problems.size(), 1u);
+    EXPECT_NE(ansi.problems[0].message.find("NUL"), std::string::npos);
+
+    const Import snowman = import_reg(
+        "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n"
+        "\"Protocol\"=\"\xE2\x98\x83\"\n\"Last Map\"=hex(1):41,00,42\n",
+        false);
+    ASSERT_EQ(snowman.problems.size(), 2u);
+    EXPECT_NE(snowman.problems[0].message.find("U+2603"), std::string::npos);
+    EXPECT_NE(snowman.problems[1].message.find("odd number"), std::string::npos);
+}
+
+TEST(RegFile, DeleteFormsAreUnsupportedNotMalformed) {
+    const Import import = import_reg(
+        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"Lives\"=-\n"
+        "\"Scenario\"=dword:1\n[-HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Keyboard]\n",
+        true);
+    ASSERT_EQ(import.problems.size(), 2u);
+    EXPECT_EQ(import.problems[0].line, 3u);
+    EXPECT_NE(import.problems[0].message.find("deleting a value is not supported"),
+              std::string::npos);
+    EXPECT_EQ(import.problems[1].line, 5u);
+    EXPECT_NE(import.problems[1].message.find("deleting a key is not supported"),
+              std::string::npos);
+}
+
+// --- Texts -------------------------------------------------------------------
+
+TEST(Charset, EveryByteRoundTripsThroughUtf8) {
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        std::string back;
+        std::string problem;
+        ASSERT_TRUE(utf8_to_windows1252(windows1252_to_utf8(byte), &back, &problem)) << b;
+        EXPECT_EQ(back, byte) << b;
+    }
+    EXPECT_EQ(windows1252_to_utf8("\x80\x9F\xE9"), "\u20AC\u0178\u00E9");
+    for (const char* undefined : {"\x81", "\x8D", "\x8F", "\x90", "\x9D"}) {
+        const std::string utf8 = windows1252_to_utf8(undefined);
+        EXPECT_EQ(utf8, std::string("\xC2") + undefined);  // U+0081...: Windows' choice
+        EXPECT_TRUE(is_undefined_windows1252(static_cast<unsigned char>(undefined[0])));
+    }
+    std::string out;
+    std::string problem;
+    for (const char* bad : {"\xC2\x80", "\u0100", "\U0001F600", "\xE9", "\xC0\xAF",
+                            "\xED\xA0\x80"}) {
+        EXPECT_FALSE(utf8_to_windows1252(bad, &out, &problem)) << bad;
+    }
+    EXPECT_NE(problem.find("not valid UTF-8"), std::string::npos) << problem;
+    EXPECT_TRUE(utf16le_to_utf8(std::string("\x3D\xD8\x00\xDE", 4), &out, &problem));
+    EXPECT_EQ(out, "\U0001F600");
+    EXPECT_FALSE(utf16le_to_utf8(std::string("\x3D\xD8\x41\x00", 4), &out, &problem));
+    EXPECT_NE(problem.find("surrogate"), std::string::npos);
+}
+
+TEST(ValueParsing, TextsComeFromTheTerminalsCharset) {
+    std::string problem;
+    EXPECT_EQ(parse_value(field("User Name"), "Caf\u00E9", &problem, Charset::kUtf8)->text,
+              "Caf\xE9");
+    EXPECT_EQ(parse_value(field("User Name"), "Caf\u00E9", &problem)->text, "Caf\u00E9");
+    EXPECT_FALSE(parse_value(field("User Name"), "\u2603", &problem, Charset::kUtf8));
+    // 255 characters of two UTF-8 bytes each fit: the limit is the game's.
+    std::string long_text;
+    for (int i = 0; i < 255; ++i) long_text += "\u00E9";
+    EXPECT_EQ(parse_value(field("User Name"), long_text, &problem, Charset::kUtf8)->text.size(),
+              255u);
 }
 
 }  // namespace

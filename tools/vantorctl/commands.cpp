@@ -2,20 +2,21 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iomanip>
-#include <istream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "files.h"
 #include "key_names.h"
+#include "platform.h"
 #include "reg_file.h"
 #include "registry/codes.h"
 #include "values.h"
 
 namespace vantorctl {
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 constexpr Record kRecords[] = {Record::kGame, Record::kKeys};
 
@@ -25,6 +26,18 @@ const char* record_title(Record record) {
 
 std::string full_key(Record record) {
     return std::string("HKEY_LOCAL_MACHINE\\") + record_key_path(record);
+}
+
+// "game", "keys" or "all" (nullopt for both); false for any other word.
+bool parse_record_word(const std::string& word, std::optional<Record>* record) {
+    for (const Record candidate : kRecords) {
+        if (word == record_word(candidate)) {
+            *record = candidate;
+            return true;
+        }
+    }
+    record->reset();
+    return word == "all";
 }
 
 // A registry status the library passed on, with its meaning when known.
@@ -67,8 +80,25 @@ ReadState read_record(const Api& api, Record record, Records* records) {
     return api.get_keys(&again) != 0 ? ReadState::kCreated : ReadState::kNotSaved;
 }
 
-// A text on one line: control characters as C escapes.
-std::string displayed(const std::string& text) {
+// Reads the records `wanted` asks for; false (after saying why) when a key
+// is missing and the library could not create it.
+bool read_records(const Api& api, const bool (&wanted)[2], Records* records, Streams io,
+                  const char* command) {
+    bool all_read = true;
+    for (const Record record : kRecords) {
+        if (!wanted[static_cast<int>(record)]) continue;
+        if (read_record(api, record, records) == ReadState::kNotSaved) {
+            io.err << "vantorctl " << command << ": " << full_key(record)
+                   << " is missing and the library could not create it\n";
+            all_read = false;
+        }
+    }
+    return all_read;
+}
+
+// A text on one line: control characters as C escapes, and so are the
+// bytes windows-1252 leaves undefined when the terminal takes characters.
+std::string displayed(const std::string& text, Charset charset) {
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -78,12 +108,13 @@ std::string displayed(const std::string& text) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (byte < 0x20 || byte == 0x7F ||
+                   (charset == Charset::kUtf8 && is_undefined_windows1252(byte))) {
             char hex[5];
             std::snprintf(hex, sizeof hex, "\\x%02X", byte);
             out += hex;
         } else {
-            out += c;
+            out += to_terminal(std::string_view(&c, 1), charset);
         }
     }
     return out.empty() ? "\"\"" : out;
@@ -94,8 +125,37 @@ std::string key_label(std::uint32_t code) {
     return name.empty() ? "-" : name;
 }
 
-void print_table(Record record, const Records& records, ReadState state, std::ostream& out,
+bool is_key_code(std::uint32_t code) { return code >= 1 && code <= 254; }
+
+// The other actions bound to the same key as `field`.
+std::vector<const Setting*> same_key(const Records& records, const Setting& field) {
+    std::vector<const Setting*> others;
+    const std::uint32_t code = get_number(records, field);
+    if (!is_key_code(code)) return others;
+    for (const Setting* other = fields_begin(); other != fields_end(); ++other) {
+        if (other != &field && other->kind == Kind::kKey && get_number(records, *other) == code) {
+            others.push_back(other);
+        }
+    }
+    return others;
+}
+
+// Warns of every two actions that share a key.
+void warn_shared_keys(const Records& records, std::ostream& err) {
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+        if (field->kind != Kind::kKey) continue;
+        for (const Setting* other : same_key(records, *field)) {
+            if (other < field) continue;
+            const std::uint32_t code = get_number(records, *field);
+            err << "vantorctl: warning: " << field->name << " and " << other->name
+                << " are both bound to " << key_label(code) << " (" << code << ")\n";
+        }
+    }
+}
+
+void print_table(Record record, const Records& records, ReadState state, Streams io,
                  bool* any_changed) {
+    std::ostream& out = io.out;
     out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
         << "]\n";
     if (state == ReadState::kCreated) {
@@ -120,7 +180,7 @@ void print_table(Record record, const Records& records, ReadState state, std::os
             << field->name << "  ";
         switch (field->kind) {
             case Kind::kText:
-                out << displayed(get_text(records, *field));
+                out << displayed(get_text(records, *field), io.charset);
                 break;
             case Kind::kNumber:
                 out << get_number(records, *field);
@@ -129,6 +189,12 @@ void print_table(Record record, const Records& records, ReadState state, std::os
                 const std::uint32_t code = get_number(records, *field);
                 out << std::setw(static_cast<int>(key_width)) << key_label(code) << "  "
                     << std::right << std::setw(3) << code;
+                const char* separator = "  (same key as ";
+                for (const Setting* other : same_key(records, *field)) {
+                    out << separator << other->name;
+                    separator = ", ";
+                }
+                if (*separator == ',') out << ")";
                 break;
             }
         }
@@ -136,23 +202,49 @@ void print_table(Record record, const Records& records, ReadState state, std::os
     }
 }
 
-nlohmann::ordered_json record_json(Record record, const Records& records, ReadState state) {
-    nlohmann::ordered_json values = nlohmann::ordered_json::object();
+// One value for JSON: texts decoded from windows-1252, which keeps every
+// byte.
+Json value_json(const Records& records, const Setting& field) {
+    Json value;
+    if (field.kind == Kind::kText) {
+        value["value"] = windows1252_to_utf8(get_text(records, field));
+    } else {
+        value["value"] = get_number(records, field);
+    }
+    if (field.kind == Kind::kKey) {
+        value["key_name"] = key_name(get_number(records, field));
+        Json others = Json::array();
+        for (const Setting* other : same_key(records, field)) others.push_back(other->name);
+        value["same_key_as"] = std::move(others);
+    }
+    value["default"] = is_default(records, field);
+    return value;
+}
+
+Json record_json(Record record, const Records& records, ReadState state) {
+    Json values = Json::object();
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
-        if (field->record != record) continue;
-        nlohmann::ordered_json value;
-        if (field->kind == Kind::kText) {
-            value["value"] = get_text(records, *field);
-        } else {
-            value["value"] = get_number(records, *field);
-        }
-        if (field->kind == Kind::kKey) value["key_name"] = key_name(get_number(records, *field));
-        value["default"] = is_default(records, *field);
-        values[field->name] = std::move(value);
+        if (field->record == record) values[field->name] = value_json(records, *field);
     }
     return {{"registry_key", full_key(record)},
             {"state", state_name(state)},
             {"values", std::move(values)}};
+}
+
+void print_json(const Json& document, std::ostream& out) {
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+// A value as `get` prints it, in a form `set` takes back: a text as it is,
+// a number in decimal, a key binding by its name or else its code in hex.
+std::string value_text(const Records& records, const Setting& field, Charset charset) {
+    if (field.kind == Kind::kText) return to_terminal(get_text(records, field), charset);
+    const std::uint32_t number = get_number(records, field);
+    if (field.kind == Kind::kNumber) return std::to_string(number);
+    if (std::string name = key_name(number); !name.empty()) return name;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(number));
+    return hex;
 }
 
 // Reads the current record, puts the assignments in and writes it once with
@@ -170,6 +262,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
             << " failed: " << status_text(status) << "\n";
         return false;
     }
+    if (record == Record::kKeys) warn_shared_keys(records, err);
     return true;
 }
 
@@ -180,13 +273,21 @@ int write_records(const Api& api, const std::vector<Assignment>& assignments, st
     return kExitOk;
 }
 
+int bad_input(const std::vector<std::string>& problems, const char* command, Streams io) {
+    for (const std::string& problem : problems) {
+        io.err << "vantorctl " << command << ": " << problem << "\n";
+    }
+    io.err << "vantorctl " << command << ": nothing was written\n";
+    return kExitBadInput;
+}
+
 }  // namespace
 
 int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
-    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    Json document = Json::object();
     bool any_changed = false;
     bool first = true;
     int exit_code = kExitOk;
@@ -199,54 +300,197 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
             exit_code = kExitFailed;
         }
         if (json) {
-            document[record == Record::kGame ? "game" : "keys"] =
-                record_json(record, records, state);
+            document[record_word(record)] = record_json(record, records, state);
             continue;
         }
         if (!first) io.out << "\n";
         first = false;
-        print_table(record, records, state, io.out, &any_changed);
+        print_table(record, records, state, io, &any_changed);
     }
     if (json) {
-        // The texts are the game's bytes: anything that is not UTF-8 shows as U+FFFD.
-        io.out << document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-               << "\n";
+        print_json(document, io.out);
     } else if (any_changed) {
         io.out << "\n  * differs from the default\n";
     }
     return exit_code;
 }
 
-int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io) {
+int run_get(const LoadApi& load, const std::vector<std::string>& names, bool json, Streams io) {
     std::vector<std::string> problems;
-    const std::vector<Assignment> assignments = parse_assignments(arguments, &problems);
+    const std::vector<const Setting*> fields = find_fields(names, &problems);
     if (!problems.empty()) {
-        for (const std::string& problem : problems) io.err << "vantorctl set: " << problem << "\n";
-        io.err << "vantorctl set: nothing was written\n";
+        for (const std::string& problem : problems) io.err << "vantorctl get: " << problem << "\n";
         return kExitBadInput;
     }
+    const Api* api = load();
+    if (api == nullptr) return kExitFailed;
+    bool wanted[2] = {false, false};
+    for (const Setting* field : fields) wanted[static_cast<int>(field->record)] = true;
+    Records records;
+    if (!read_records(*api, wanted, &records, io, "get")) return kExitFailed;
+    if (json) {
+        Json document = Json::object();
+        for (const Setting* field : fields) document[field->name] = value_json(records, *field);
+        print_json(document, io.out);
+    } else {
+        for (const Setting* field : fields) {
+            io.out << value_text(records, *field, io.charset) << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io) {
+    std::vector<std::string> problems;
+    const std::vector<Assignment> assignments =
+        parse_assignments(arguments, &problems, io.charset);
+    if (!problems.empty()) return bad_input(problems, "set", io);
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     return write_records(*api, assignments, io.err);
 }
 
-int run_reset(const LoadApi& load, const std::string& which, Streams io) {
+int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io) {
+    std::optional<Record> record;
+    const bool whole = what.empty() || (what.size() == 1 && parse_record_word(what[0], &record));
+    std::vector<std::string> problems;
+    std::vector<Assignment> defaults;
+    if (!whole) {
+        for (const std::string& word : what) {
+            std::optional<Record> ignored;
+            if (parse_record_word(word, &ignored)) {
+                problems.push_back("\"" + word +
+                                   "\": give game, keys or all on its own, or value names");
+            }
+        }
+        for (const Setting* field : find_fields(what, &problems)) {
+            defaults.push_back({field, field->default_text, field->default_number});
+        }
+        if (!problems.empty()) return bad_input(problems, "reset", io);
+    }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
-    std::int32_t status;
-    if (which == "game") {
-        status = api->set_default_game();
-    } else if (which == "keys") {
-        status = api->set_default_keys();
-    } else {
-        status = api->set_all_defaults();
-    }
+    if (!whole) return write_records(*api, defaults, io.err);
+    const std::int32_t status = !record                   ? api->set_all_defaults()
+                                : *record == Record::kGame ? api->set_default_game()
+                                                           : api->set_default_keys();
     if (status != 0) {
         io.err << "vantorctl reset: the library could not store the defaults: "
                << status_text(status) << "\n";
         return kExitFailed;
     }
     return kExitOk;
+}
+
+int run_list(std::optional<Record> only, ListForm form, Streams io) {
+    if (form == ListForm::kKeyNames) {
+        for (const KeyNames& key : all_key_names()) {
+            io.out << std::right << std::setw(3) << key.code << "  ";
+            const char* separator = "";
+            for (const std::string& name : key.names) {
+                io.out << separator << name;
+                separator = ", ";
+            }
+            io.out << "\n";
+        }
+        return kExitOk;
+    }
+    struct Row {
+        const Setting* field;
+        std::string type, range, shown_default;
+    };
+    std::vector<Row> rows;
+    Json document = Json::array();
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+        if (only && *only != field->record) continue;
+        if (form == ListForm::kNames) {
+            io.out << field->name << "\n";
+            continue;
+        }
+        const char* type = field->kind == Kind::kText ? "REG_SZ" : "REG_DWORD";
+        Json entry = {{"name", field->name},
+                      {"field", field->field},
+                      {"record", record_word(field->record)},
+                      {"type", type}};
+        Row row{field, type, "", ""};
+        switch (field->kind) {
+            case Kind::kText:
+                entry["max_length"] = VANTOR_TEXT_MAX;
+                entry["default"] = field->default_text;
+                row.range = "text, 0 to 255 characters";
+                row.shown_default = field->default_text;
+                break;
+            case Kind::kNumber:
+                entry["min"] = 0;
+                entry["max"] = UINT32_MAX;
+                entry["default"] = field->default_number;
+                row.range = "0 to 4294967295";
+                row.shown_default = std::to_string(field->default_number);
+                break;
+            case Kind::kKey:
+                entry["min"] = 1;
+                entry["max"] = 254;
+                entry["default"] = field->default_number;
+                entry["default_key_name"] = key_name(field->default_number);
+                row.range = "key, code 1 to 254";
+                row.shown_default = key_label(field->default_number) + " (" +
+                                    std::to_string(field->default_number) + ")";
+                break;
+        }
+        entry["meaning"] = value_meaning(*field);
+        document.push_back(std::move(entry));
+        rows.push_back(std::move(row));
+    }
+    if (form == ListForm::kJson) {
+        print_json(document, io.out);
+    } else if (form == ListForm::kTable) {
+        const std::vector<std::string> heading = {"NAME", "RECORD", "TYPE", "RANGE", "DEFAULT"};
+        std::size_t width[5] = {};
+        for (std::size_t i = 0; i < 5; ++i) width[i] = heading[i].size();
+        const auto cells = [](const Row& row) {
+            return std::vector<std::string>{row.field->name, record_word(row.field->record),
+                                            row.type, row.range, row.shown_default};
+        };
+        for (const Row& row : rows) {
+            const std::vector<std::string> cell = cells(row);
+            for (std::size_t i = 0; i < 5; ++i) width[i] = std::max(width[i], cell[i].size());
+        }
+        const auto print = [&](const std::vector<std::string>& cell, const std::string& meaning) {
+            std::string line;
+            for (std::size_t i = 0; i < 5; ++i) {
+                line += cell[i] + std::string(width[i] - cell[i].size() + 2, ' ');
+            }
+            line += meaning;
+            line.erase(line.find_last_not_of(' ') + 1);
+            io.out << line << "\n";
+        };
+        print(heading, "MEANING");
+        for (const Row& row : rows) print(cells(row), value_meaning(*row.field));
+    }
+    return kExitOk;
+}
+
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
+             Streams io) {
+    std::vector<std::string> problems;
+    const std::vector<const Setting*> fields = find_fields({first, second}, &problems);
+    for (const Setting* field : fields) {
+        if (field->kind != Kind::kKey) {
+            problems.push_back("\"" + std::string(field->name) + "\" is not a key binding");
+        }
+    }
+    if (problems.empty() && fields[0] == fields[1]) {
+        problems.push_back("\"" + std::string(fields[0]->name) + "\" is named twice");
+    }
+    if (!problems.empty()) return bad_input(problems, "swap", io);
+    const Api* api = load();
+    if (api == nullptr) return kExitFailed;
+    Records records;
+    if (!read_records(*api, {false, true}, &records, io, "swap")) return kExitFailed;
+    const std::vector<Assignment> swapped = {
+        {fields[0], "", get_number(records, *fields[1])},
+        {fields[1], "", get_number(records, *fields[0])}};
+    return write_records(*api, swapped, io.err);
 }
 
 int run_create(const LoadApi& load, Streams io) {
@@ -259,51 +503,53 @@ int run_create(const LoadApi& load, Streams io) {
     return kExitOk;
 }
 
-int run_export(const LoadApi& load, const std::string& file, Streams io) {
+int run_export(const LoadApi& load, const std::vector<std::string>& arguments, Streams io) {
+    // [game|keys|all] [FILE]; a single argument that is no record's name is
+    // the file, as before records could be named.
+    std::optional<Record> only;
+    std::string file = "-";
+    if (arguments.size() == 2) {
+        if (!parse_record_word(arguments[0], &only)) {
+            return bad_input({"\"" + arguments[0] + "\" is not game, keys or all"}, "export", io);
+        }
+        file = arguments[1];
+    } else if (arguments.size() == 1 && !parse_record_word(arguments[0], &only)) {
+        file = arguments[0];
+    }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
-    int exit_code = kExitOk;
-    for (const Record record : kRecords) {
-        if (read_record(*api, record, &records) == ReadState::kNotSaved) {
-            io.err << "vantorctl export: " << full_key(record)
-                   << " is missing and could not be created; exporting its defaults\n";
-            exit_code = kExitFailed;
-        }
-    }
-    const std::string text = export_reg(records);
-    if (file.empty() || file == "-") {
-        io.out << text;
-        io.out.flush();
-        if (!io.out) {
-            io.err << "vantorctl export: writing to standard output failed\n";
-            return kExitFailed;
-        }
-        return exit_code;
-    }
-    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
-    stream << text;
-    stream.close();
-    if (!stream) {
-        io.err << "vantorctl export: cannot write " << file << "\n";
+    const bool wanted[2] = {!only || *only == Record::kGame, !only || *only == Record::kKeys};
+    if (!read_records(*api, wanted, &records, io, "export")) {
+        io.err << "vantorctl export: nothing was exported\n";
         return kExitFailed;
     }
-    return exit_code;
+    const std::string text = export_reg(records, only);
+    if (file == "-") {
+        io.out << text;
+        return kExitOk;
+    }
+    std::string error;
+    if (!platform::replace_file(file, text, &error)) {
+        io.err << "vantorctl export: " << error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io) {
-    const bool from_stdin = file == "-";
-    const std::string shown = from_stdin ? std::string("<stdin>") : file;
+    const std::string shown = file == "-" ? std::string("<stdin>") : file;
     std::string bytes;
-    if (from_stdin) {
-        bytes.assign(std::istreambuf_iterator<char>(io.in), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream stream(file, std::ios::binary);
-        if (!stream) {
-            io.err << "vantorctl import: cannot read " << file << "\n";
-            return kExitBadInput;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    std::string error;
+    switch (read_file(file, &bytes, &error)) {
+        case ReadResult::kRead:
+            break;
+        case ReadResult::kMissing:
+        case ReadResult::kTooLarge:
+            return bad_input({error}, "import", io);
+        case ReadResult::kFailed:
+            io.err << "vantorctl import: " << error << "\n";
+            return kExitFailed;
     }
 
     const Import parsed = import_reg(bytes, ignore_unknown);
@@ -312,12 +558,12 @@ int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown
         if (problem.line != 0) io.err << ":" << problem.line;
         io.err << ": " << problem.message << "\n";
     }
-    if (!parsed.problems.empty()) {
-        io.err << "vantorctl import: nothing was written\n";
-        return kExitBadInput;
-    }
+    if (!parsed.problems.empty()) return bad_input({}, "import", io);
     for (const std::string& ignored : parsed.ignored) {
         io.err << "vantorctl import: ignored " << ignored << "\n";
+    }
+    for (const std::string& warning : parsed.warnings) {
+        io.err << "vantorctl import: warning: " << warning << "\n";
     }
     if (parsed.assignments.empty()) {
         io.err << "vantorctl import: " << shown << " holds none of the game's values\n";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "charset.h"
 #include "fields.h"
 #include "library.h"
 
@@ -17,20 +18,28 @@ namespace vantorctl {
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitBadInput = 2 };
 
 // Gives the loaded library's functions, loading it on first use; nullptr
-// when it cannot be loaded (the reason is already printed).
+// when it cannot be loaded or its store cannot be read (the reason is
+// already printed).
 using LoadApi = std::function<const Api*()>;
 
 struct Streams {
-    std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    Charset charset;  // of the texts given as arguments and printed as text
 };
 
+// What `list` prints.
+enum class ListForm { kTable, kJson, kNames, kKeyNames };
+
 int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io);
+int run_get(const LoadApi& load, const std::vector<std::string>& names, bool json, Streams io);
 int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
-int run_reset(const LoadApi& load, const std::string& which, Streams io);
+int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io);
+int run_list(std::optional<Record> only, ListForm form, Streams io);
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
+             Streams io);
 int run_create(const LoadApi& load, Streams io);
-int run_export(const LoadApi& load, const std::string& file, Streams io);
+int run_export(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io);
 
 }  // namespace vantorctl

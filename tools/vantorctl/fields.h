@@ -33,6 +33,12 @@ const Setting* find_field(std::string_view name);
 // Every registry name, quoted and separated by commas, for error messages.
 std::string field_names();
 
+// What the value means to the game, where known, or an empty string.
+const char* value_meaning(const Setting& field);
+
+// "game" or "keys", as the commands name the records.
+const char* record_word(Record record);
+
 // Where each record lives below HKEY_LOCAL_MACHINE.
 const char* record_key_path(Record record);
 

@@ -1,6 +1,9 @@
 // vantorctl: the game's settings from the command line, through the
 // settings library as the game uses it.
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -10,8 +13,10 @@
 #include <vector>
 
 #include "commands.h"
+#include "files.h"
 #include "library.h"
 #include "platform.h"
+#include "store.h"
 
 #ifndef VANTORCTL_VERSION
 #define VANTORCTL_VERSION "unknown"
@@ -24,12 +29,27 @@ using vantorctl::Record;
 using vantorctl::Streams;
 
 constexpr const char* kSetHelp =
-    "Changes values: NAME=VALUE... NAME is a registry value name, as show lists them, or "
-    "the record field's name in vantor.h, in any case. Texts hold at most 255 bytes; "
-    "numbers are decimal or 0x hex, 0 to 4294967295; key bindings are a key name (A, 5, F1, "
-    "Space, Up, Enter, Num0, ...) or a virtual-key code 1 to 254 (a single digit is that "
-    "digit's key: write 0x9 for code 9). Every argument is checked first; one bad argument "
-    "writes nothing.\n";
+    "Changes values: NAME=VALUE... NAME is a registry value name, as list shows them, or "
+    "the record field's name in vantor.h, in any case. Texts hold at most 255 characters "
+    "of windows-1252 (the game's charset; with a UTF-8 locale they are converted); numbers "
+    "are decimal or 0x hex, 0 to 4294967295; key bindings are a key name (A, 5, F1, Space, "
+    "Up, Enter, Num0, Left Shift, VK_OEM_1, ...: vantorctl list --key-names lists them) or "
+    "a virtual-key code 1 to 254 (a single digit is that digit's key: write 0x9 for code 9). "
+    "Every argument is checked first; one bad argument writes nothing. Two actions bound to "
+    "one key are warned of.\n";
+
+#ifdef _WIN32
+constexpr const char* kFooter =
+    "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
+    "(in the 32-bit view on 64-bit Windows).\n";
+#else
+constexpr const char* kFooter =
+    "Environment:\n"
+    "  VANTOR_REGISTRY  the hive file the library keeps the settings in (default: "
+    VANTORCTL_DEFAULT_REGISTRY "); --registry sets it.\n"
+    "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
+    "written).\n";
+#endif
 
 // How a command runs once the command line is parsed.
 using Run = std::function<int(const LoadApi& load, Streams io)>;
@@ -49,6 +69,12 @@ std::shared_ptr<T> argument(T initial = T()) {
     return std::make_shared<T>(std::move(initial));
 }
 
+std::optional<Record> record_named(const std::string& word) {
+    if (word == "game") return Record::kGame;
+    if (word == "keys") return Record::kKeys;
+    return std::nullopt;
+}
+
 Run define_show(CLI::App& show) {
     auto which = argument<std::string>();
     auto json = argument(false);
@@ -56,10 +82,20 @@ Run define_show(CLI::App& show) {
         ->check(CLI::IsMember({"game", "keys"}));
     show.add_flag("--json", *json, "Print one JSON object");
     return [which, json](const LoadApi& load, Streams io) {
-        std::optional<Record> only;
-        if (*which == "game") only = Record::kGame;
-        if (*which == "keys") only = Record::kKeys;
-        return vantorctl::run_show(load, only, *json, io);
+        return vantorctl::run_show(load, record_named(*which), *json, io);
+    };
+}
+
+Run define_get(CLI::App& get) {
+    auto names = argument<std::vector<std::string>>();
+    auto json = argument(false);
+    get.add_option("NAME", *names, "Values to print, one line each")->required();
+    get.add_flag("--json", *json, "Print one JSON object");
+    get.footer(
+        "Prints each value in the form set takes: a text as it is, a number in decimal, a key "
+        "binding by its key's name (or its code in hex when the key has no name).\n");
+    return [names, json](const LoadApi& load, Streams io) {
+        return vantorctl::run_get(load, *names, *json, io);
     };
 }
 
@@ -73,20 +109,57 @@ Run define_set(CLI::App& set) {
 }
 
 Run define_reset(CLI::App& reset) {
-    auto which = argument<std::string>("all");
-    reset.add_option("record", *which, "game, keys or all (default: all)")
-        ->check(CLI::IsMember({"game", "keys", "all"}));
-    return
-        [which](const LoadApi& load, Streams io) { return vantorctl::run_reset(load, *which, io); };
+    auto what = argument<std::vector<std::string>>();
+    reset.add_option("what", *what,
+                     "game, keys or all (the default), or the names of values to reset");
+    return [what](const LoadApi& load, Streams io) { return vantorctl::run_reset(load, *what, io); };
+}
+
+Run define_list(CLI::App& list) {
+    auto which = argument<std::string>();
+    auto json = argument(false);
+    auto names = argument(false);
+    auto key_names = argument(false);
+    list.add_option("record", *which, "Only the game settings or only the key bindings")
+        ->check(CLI::IsMember({"game", "keys"}));
+    auto* json_flag = list.add_flag("--json", *json, "Print a JSON array");
+    auto* names_flag = list.add_flag("--names", *names, "Print only the names, one a line");
+    list.add_flag("--key-names", *key_names,
+                  "Print the key names a binding takes, with their codes")
+        ->excludes(json_flag, names_flag);
+    json_flag->excludes(names_flag);
+    list.footer("Reads no settings: it lists what vantorctl knows of each value.\n");
+    return [which, json, names, key_names](const LoadApi&, Streams io) {
+        const vantorctl::ListForm form = *key_names ? vantorctl::ListForm::kKeyNames
+                                         : *json    ? vantorctl::ListForm::kJson
+                                         : *names   ? vantorctl::ListForm::kNames
+                                                    : vantorctl::ListForm::kTable;
+        return vantorctl::run_list(record_named(*which), form, io);
+    };
+}
+
+Run define_swap(CLI::App& swap) {
+    auto first = argument<std::string>();
+    auto second = argument<std::string>();
+    swap.add_option("A", *first, "A key binding (Fire, Weapons, ...)")->required();
+    swap.add_option("B", *second, "The key binding to trade keys with")->required();
+    return [first, second](const LoadApi& load, Streams io) {
+        return vantorctl::run_swap(load, *first, *second, io);
+    };
 }
 
 Run define_create(CLI::App&) { return vantorctl::run_create; }
 
 Run define_export(CLI::App& export_command) {
-    auto file = argument<std::string>("-");
-    export_command.add_option("FILE", *file, "File to write, or - for standard output");
-    return
-        [file](const LoadApi& load, Streams io) { return vantorctl::run_export(load, *file, io); };
+    auto arguments = argument<std::vector<std::string>>();
+    export_command.add_option("ARGS", *arguments, "[game|keys|all] [FILE]")->expected(0, 2);
+    export_command.footer(
+        "Writes game, keys or all (the default) to FILE, or to standard output for - or no "
+        "FILE. A single argument that is not game, keys or all is the FILE (write ./keys for a "
+        "file named keys). The file is replaced whole or not at all.\n");
+    return [arguments](const LoadApi& load, Streams io) {
+        return vantorctl::run_export(load, *arguments, io);
+    };
 }
 
 Run define_import(CLI::App& import_command) {
@@ -102,25 +175,40 @@ Run define_import(CLI::App& import_command) {
 
 constexpr Command kCommands[] = {
     {"show", "Shows the settings and key bindings", define_show},
+    {"get", "Prints values, one a line", define_get},
     {"set", "Changes settings or key bindings", define_set},
-    {"reset", "Stores the defaults", define_reset},
+    {"reset", "Stores the defaults, of a record or of single values", define_reset},
+    {"list", "Lists every value: record, type, range, default, meaning", define_list},
+    {"swap", "Trades the keys of two key bindings", define_swap},
     {"create", "Creates both keys, overwriting every value with its default", define_create},
-    {"export", "Writes both records as a .reg file regedit imports", define_export},
+    {"export", "Writes the records as a .reg file regedit imports", define_export},
     {"import", "Reads values from a .reg file and stores them", define_import},
 };
 
-}  // namespace
+// Standard output is checked once, at the end: a failed write (a full
+// disk, a closed pipe) fails the command.
+int finish_output(int exit_code) {
+    errno = 0;
+    std::cout.flush();  // through to the C stream, which tells errno when it fails
+    const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+    if (!failed) return exit_code;
+    std::cerr << "vantorctl: cannot write to standard output: "
+              << vantorctl::system_reason(errno) << "\n";
+    return exit_code == vantorctl::kExitOk ? vantorctl::kExitFailed : exit_code;
+}
 
-int main(int argc, char** argv) {
-    vantorctl::platform::binary_stdio();
-
+int run(int argc, char** argv) {
     CLI::App app{"Shows and changes the tank game's settings through its settings library.",
                  "vantorctl"};
     app.require_subcommand(0, 1);
     app.fallthrough();
+    app.footer(kFooter);
     std::string library_path;
     app.add_option("--library", library_path,
                    "The settings library to use (default: the one installed with vantorctl)");
+    std::optional<std::string> registry;
+    app.add_option("--registry", registry,
+                   "The hive file to keep the settings in, for the library: sets VANTOR_REGISTRY");
     bool version = false;
     app.add_flag("--version", version, "Print the versions of vantorctl and the library");
 
@@ -135,34 +223,62 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? vantorctl::kExitOk : vantorctl::kExitBadInput;
     }
+    if (registry) {
+        std::string error;
+        if (!vantorctl::store::use_file(*registry, &error)) {
+            std::cerr << "vantorctl: " << error << "\n";
+            return vantorctl::kExitBadInput;
+        }
+    }
 
     std::optional<vantorctl::Library> library;
-    const LoadApi load = [&]() -> const vantorctl::Api* {
+    const auto load_library = [&]() -> bool {
         if (!library) {
             vantorctl::Library loaded;
             std::string error;
             if (!vantorctl::load_library(library_path, &loaded, &error)) {
                 std::cerr << "vantorctl: " << error << "\n";
-                return nullptr;
+                return false;
             }
             library = loaded;
         }
+        return true;
+    };
+    // A command reads or writes the store: a store the library cannot read
+    // is named, with its fault, before the library is called.
+    const LoadApi load = [&]() -> const vantorctl::Api* {
+        if (!load_library()) return nullptr;
+        if (const std::string problem = vantorctl::store::problem(); !problem.empty()) {
+            std::cerr << "vantorctl: " << problem << "\n";
+            return nullptr;
+        }
         return &library->api;
     };
-    const Streams io{std::cin, std::cout, std::cerr};
+    const Streams io{std::cout, std::cerr, vantorctl::terminal_charset()};
 
     if (version) {
         std::cout << "vantorctl " << VANTORCTL_VERSION << "\n";
-        if (load() == nullptr) return vantorctl::kExitFailed;
+        if (!load_library()) return vantorctl::kExitFailed;
         std::cout << "library "
                   << (library->version.empty() ? "(version unknown)" : library->version) << "  "
                   << library->file << "\n";
         return vantorctl::kExitOk;
     }
-    for (const auto& [parser, run] : commands) {
-        if (parser->parsed()) return run(load, io);
+    for (const auto& [parser, run_command] : commands) {
+        if (parser->parsed()) return run_command(load, io);
     }
 
     std::cerr << app.help();
     return vantorctl::kExitBadInput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vantorctl::platform::binary_stdio();
+#ifndef _WIN32
+    // Only the charset: numbers and messages stay as they are.
+    std::setlocale(LC_CTYPE, "");
+#endif
+    return finish_output(run(argc, argv));
 }

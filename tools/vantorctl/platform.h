@@ -1,10 +1,11 @@
 // What differs between the platforms: loading a module and finding its
-// functions, where the library is installed, its version, and binary
-// standard streams. One file implements it per platform (platform_posix.cpp,
+// functions, where the library is installed, its version, binary standard
+// streams, and replacing a file. One file implements it per platform (platform_posix.cpp,
 // platform_win32.cpp).
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantorctl::platform {
@@ -29,5 +30,12 @@ std::string file_version(const std::string& file);
 
 // Makes stdin and stdout carry bytes unchanged (no CRLF translation).
 void binary_stdio();
+
+// Replaces the file at `path` with `bytes`: they go to a new file in the
+// same folder, which is flushed and then renamed over `path`, so `path`
+// holds either its old content or all of the new, never a part. A path that
+// names a device or a pipe is written to in place. On failure nothing is
+// left behind and *error says why, with the system's reason.
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error);
 
 }  // namespace vantorctl::platform

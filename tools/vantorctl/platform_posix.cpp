@@ -4,11 +4,15 @@
 // then wherever the dynamic linker finds it (LD_LIBRARY_PATH, the system's
 // library folders): a tool copied elsewhere still finds the installed one.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
+#include "files.h"
 #include "platform.h"
 
 #ifndef VANTORCTL_LIBDIR_FROM_BINDIR
@@ -19,6 +23,16 @@ namespace vantorctl::platform {
 namespace {
 
 constexpr const char* kLibraryName = "libvantor.so.1";
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
 
 std::string tool_directory() {
     char path[PATH_MAX];
@@ -70,5 +84,54 @@ std::string file_version(const std::string& file) {
 }
 
 void binary_stdio() {}
+
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
+    const auto fail = [&](const std::string& file) {
+        *error = "cannot write " + file + ": " + system_reason(errno);
+        return false;
+    };
+    struct stat info {};
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (exists && S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return fail(path);
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        // /dev/stdout, a pipe: there is no file to replace.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return fail(path);
+        const bool written = write_all(fd, bytes);
+        const int reason = errno;
+        if (::close(fd) != 0 || !written) {
+            if (!written) errno = reason;
+            return fail(path);
+        }
+        return true;
+    }
+    // A link is followed: the file it names is replaced, the link stays.
+    std::string target = path;
+    if (char* resolved = exists ? ::realpath(path.c_str(), nullptr) : nullptr) {
+        target = resolved;
+        std::free(resolved);
+    }
+    std::string temp = target + ".tmp.XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return fail(path);
+    // A new file gets the usual mode (0666 less the umask); a replaced one
+    // keeps its own.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = exists ? info.st_mode & 07777 : 0666 & ~mask;
+    const bool done = write_all(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const int reason = errno;
+    if (::close(fd) != 0 || !done || ::rename(temp.c_str(), target.c_str()) != 0) {
+        if (!done) errno = reason;
+        const int kept = errno;
+        ::unlink(temp.c_str());
+        errno = kept;
+        return fail(path);
+    }
+    return true;
+}
 
 }  // namespace vantorctl::platform

@@ -11,6 +11,22 @@
 namespace vantorctl::platform {
 namespace {
 
+// The system's text for a Win32 error code, without its line end.
+std::string error_text(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length != 0 && text != nullptr ? std::string(text, length)
+                                                         : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message;
+}
+
 std::string module_path(HMODULE module) {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(module, path, sizeof path);
@@ -65,6 +81,41 @@ std::string file_version(const std::string& file) {
 void binary_stdio() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
+}
+
+bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
+    const auto fail = [&](DWORD code) {
+        *error = "cannot write " + path + ": " + error_text(code);
+        return false;
+    };
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return fail(ERROR_DIRECTORY);
+    }
+    const std::string temp = path + ".tmp." + std::to_string(GetCurrentProcessId());
+    HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return fail(GetLastError());
+    bool done = true;
+    while (done && !bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = bytes.size() < (1u << 20) ? static_cast<DWORD>(bytes.size()) : 1u << 20;
+        done = WriteFile(file, bytes.data(), chunk, &written, nullptr) && written != 0;
+        bytes.remove_prefix(written);
+    }
+    done = done && FlushFileBuffers(file);
+    DWORD code = done ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    if (done && !MoveFileExA(temp.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        done = false;
+        code = GetLastError();
+    }
+    if (!done) {
+        DeleteFileA(temp.c_str());
+        return fail(code);
+    }
+    return true;
 }
 
 }  // namespace vantorctl::platform

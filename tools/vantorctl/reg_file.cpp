@@ -1,7 +1,10 @@
 #include "reg_file.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "charset.h"
 #include "hive/format.h"
 #include "registry/codes.h"
 #include "text.h"
@@ -25,29 +28,6 @@ bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Turns UTF-16LE (after its BOM) into one byte per character.
-bool narrow_utf16(std::string_view bytes, std::string* out, ImportProblem* problem) {
-    if (bytes.size() % 2 != 0) {
-        *problem = {0, "a UTF-16 file must hold an even number of bytes"};
-        return false;
-    }
-    std::size_t line = 1;
-    for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        const unsigned unit = static_cast<unsigned char>(bytes[i]) |
-                              static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        if (unit > 0xFF) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%04X", unit);
-            *problem = {line, std::string("character U+") + hex +
-                                  " cannot be stored: the game's texts hold 8-bit characters"};
-            return false;
-        }
-        if (unit == '\n') ++line;
-        out->push_back(static_cast<char>(unit));
-    }
-    return true;
-}
-
 // The file's lines without their ends, CRLF or LF.
 std::vector<std::string_view> split_lines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -69,6 +49,43 @@ bool under_other_root(std::string_view section) {
     if (starts_with(section, "[-") || section.back() != ']') return false;
     const std::size_t end = section.find_first_of("\\]");
     return !iequals(section.substr(1, end - 1), kRoot);
+}
+
+// The name and the data of a value line ("NAME"=DATA or @=DATA), or
+// nothing for any other line.
+std::optional<std::pair<std::string, std::string_view>> split_value(std::string_view line) {
+    std::string name;
+    std::size_t at = 1;
+    if (starts_with(line, "\"")) {
+        for (;;) {
+            if (at >= line.size()) return std::nullopt;
+            const char c = line[at++];
+            if (c == '"') break;
+            if (c != '\\') {
+                name.push_back(c);
+                continue;
+            }
+            if (at >= line.size()) return std::nullopt;
+            const char escaped = line[at++];
+            name.push_back(escaped == 'r' ? '\r' : escaped == 'n' ? '\n' : escaped);
+        }
+    } else if (!starts_with(line, "@")) {
+        return std::nullopt;
+    }
+    if (at >= line.size() || line[at] != '=') return std::nullopt;
+    return std::pair{std::move(name), line.substr(at + 1)};
+}
+
+// Whether a value's data are hex(1): (REG_SZ as bytes), "hex(01):" too.
+bool is_string_as_hex(std::string_view data) {
+    if (!starts_with(data, "hex(")) return false;
+    const std::size_t close = data.find("):");
+    if (close == std::string_view::npos || close < 5 || close > 12) return false;
+    return parse_number("0x" + std::string(data.substr(4, close - 4))) == kTypeSz;
+}
+
+std::size_t lines_in(std::string_view text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
 }
 
 bool is_ancestor_of_known_key(std::string_view path) {
@@ -97,6 +114,20 @@ class Importer {
     Importer(bool ignore_unknown, Import* result)
         : ignore_unknown_(ignore_unknown), result_(result) {}
 
+    // The file holds characters, not the game's bytes.
+    void set_unicode() { unicode_ = true; }
+    bool unicode() const { return unicode_; }
+
+    // A value in `section` (as its line has it) whose data are hex(1).
+    void add_utf16_value(std::string_view section, std::string name) {
+        const std::size_t root_end = section.find('\\');
+        const std::string_view path =
+            root_end == std::string_view::npos
+                ? std::string_view()
+                : section.substr(root_end + 1, section.size() - root_end - 2);
+        utf16_values_.emplace_back(std::string(path), std::move(name));
+    }
+
     // Something the game does not know: a problem, or skipped when allowed.
     void unknown(std::size_t line, const std::string& what, const std::string& why) {
         if (ignore_unknown_) {
@@ -120,8 +151,17 @@ class Importer {
                 continue;
             }
             std::string why;
-            if (auto assignment = check_stored_value(*field, value.type, value.data, &why)) {
+            std::string data = value.data;
+            if (unicode_ && field->kind == Kind::kText && value.type == kTypeSz &&
+                !game_text(key.path, value, &data, &why)) {
+                problem(0, what + ": " + why);
+                continue;
+            }
+            std::string warning;
+            if (auto assignment =
+                    check_stored_value(*field, value.type, data, &why, &warning)) {
                 result_->assignments.push_back(std::move(*assignment));
+                if (!warning.empty()) result_->warnings.push_back(what + ": " + warning);
             } else {
                 problem(0, what + ": " + why);
             }
@@ -129,6 +169,20 @@ class Importer {
     }
 
   private:
+    // A REG_SZ of a Unicode file in the game's charset.
+    bool game_text(std::string_view path, const hive::Value& value, std::string* text,
+                   std::string* why) const {
+        std::string utf8 = value.data;
+        for (const auto& [utf16_path, name] : utf16_values_) {
+            if (iequals(utf16_path, path) && iequals(name, value.name) &&
+                !utf16le_to_utf8(value.data, &utf8, why)) {
+                *why = "hex(1) data are UTF-16LE in a Unicode file: " + *why;
+                return false;
+            }
+        }
+        return utf8_to_windows1252(utf8, text, why);
+    }
+
     static const Setting* find_registry_value(Record record, std::string_view name) {
         for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record == record && iequals(field->name, name)) return field;
@@ -138,13 +192,16 @@ class Importer {
 
     bool ignore_unknown_;
     Import* result_;
+    bool unicode_ = false;
+    std::vector<std::pair<std::string, std::string>> utf16_values_;  // key path, value name
 };
 
 }  // namespace
 
-std::string export_reg(const Records& records) {
+std::string export_reg(const Records& records, std::optional<Record> only) {
     hive::Hive hive;
     for (const Record record : {Record::kGame, Record::kKeys}) {
+        if (only && *only != record) continue;
         hive::StoredKey& key = hive.ensure(record_key_path(record));
         for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record != record) continue;
@@ -178,17 +235,21 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
 
     std::string text;
     if (starts_with(bytes, "\xFF\xFE")) {
-        ImportProblem problem;
-        if (!narrow_utf16(bytes.substr(2), &text, &problem)) {
-            result.problems.push_back(problem);
+        std::string why;
+        if (!utf16le_to_utf8(bytes.substr(2), &text, &why)) {
+            importer.problem(lines_in(text), why);
             return result;
         }
+        importer.set_unicode();
+    } else if (starts_with(bytes, "\xEF\xBB\xBF")) {
+        text = bytes.substr(3);
+        importer.set_unicode();
     } else {
-        text = std::string(starts_with(bytes, "\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
+        text = bytes;
     }
 
     // The hive's grammar with its header, and without keys of other roots,
-    // which are reported here with their line.
+    // which are reported here with their line, nor the delete forms.
     std::vector<std::string_view> lines = split_lines(text);
     auto trimmed = [](std::string_view line) {
         while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -199,15 +260,33 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
                                 std::string(kVersion5) + "\"");
         return result;
     }
+    if (trimmed(lines[0]) == kVersion5) importer.set_unicode();
     lines[0] = kRegedit4;
     bool skipping = false;
+    std::string_view section;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         if (starts_with(line, "[")) {
-            const std::string_view section = trimmed(line);
+            section = trimmed(line);
             skipping = under_other_root(section);
-            if (skipping) {
+            if (starts_with(section, "[-")) {
+                importer.problem(i + 1, std::string(section) +
+                                            ": deleting a key is not supported; the game's "
+                                            "keys are only ever written");
+                skipping = true;
+            } else if (skipping) {
                 importer.unknown(i + 1, std::string(section), "not one of the game's keys");
+            }
+        } else if (!skipping) {
+            if (auto value = split_value(line)) {
+                if (trimmed(value->second) == "-") {
+                    importer.problem(i + 1, std::string(line) +
+                                                ": deleting a value is not supported; the game "
+                                                "needs every value");
+                    lines[i] = {};
+                } else if (importer.unicode() && is_string_as_hex(value->second)) {
+                    importer.add_utf16_value(section, std::move(value->first));
+                }
             }
         }
         if (skipping) lines[i] = {};

@@ -45,17 +45,17 @@ std::optional<std::uint32_t> parse_number(std::string_view text) {
 }
 
 std::optional<Assignment> parse_value(const Setting& field, std::string_view value,
-                                      std::string* problem) {
+                                      std::string* problem, Charset charset) {
     Assignment assignment;
     assignment.field = &field;
     switch (field.kind) {
         case Kind::kText:
-            if (value.size() > VANTOR_TEXT_MAX) {
-                *problem = "text is " + std::to_string(value.size()) +
+            if (!from_terminal(value, charset, &assignment.text, problem)) return std::nullopt;
+            if (assignment.text.size() > VANTOR_TEXT_MAX) {
+                *problem = "text is " + std::to_string(assignment.text.size()) +
                            " bytes long, at most 255 are stored";
                 return std::nullopt;
             }
-            assignment.text = std::string(value);
             return assignment;
         case Kind::kNumber:
             if (const auto number = parse_number(value)) {
@@ -81,12 +81,14 @@ std::optional<Assignment> parse_value(const Setting& field, std::string_view val
         return assignment;
     }
     *problem = "unknown key \"" + std::string(value) +
-               "\" (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254)";
+               "\" (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254; "
+               "vantorctl list --key-names lists the names)";
     return std::nullopt;
 }
 
 std::optional<Assignment> check_stored_value(const Setting& field, std::uint32_t type,
-                                             std::string_view data, std::string* problem) {
+                                             std::string_view data, std::string* problem,
+                                             std::string* warning) {
     Assignment assignment;
     assignment.field = &field;
     if (field.kind == Kind::kText) {
@@ -116,15 +118,27 @@ std::optional<Assignment> check_stored_value(const Setting& field, std::uint32_t
         return static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);
     };
     assignment.number = byte(0) | byte(1) | byte(2) | byte(3);
-    if (field.kind == Kind::kKey && !key_in_range(assignment.number)) {
-        *problem = key_range_problem(assignment.number);
-        return std::nullopt;
+    if (field.kind == Kind::kKey && !key_in_range(assignment.number) && warning != nullptr) {
+        *warning = key_range_problem(assignment.number) + ": taken as it is";
     }
     return assignment;
 }
 
+std::vector<const Setting*> find_fields(const std::vector<std::string>& names,
+                                        std::vector<std::string>* problems) {
+    std::vector<const Setting*> fields;
+    for (const std::string& name : names) {
+        if (const Setting* field = find_field(name)) {
+            fields.push_back(field);
+        } else {
+            problems->push_back("unknown name \"" + name + "\"; the names are " + field_names());
+        }
+    }
+    return fields;
+}
+
 std::vector<Assignment> parse_assignments(const std::vector<std::string>& arguments,
-                                          std::vector<std::string>* problems) {
+                                          std::vector<std::string>* problems, Charset charset) {
     std::vector<Assignment> assignments;
     for (const std::string& argument : arguments) {
         // Named as given, cut short when long: a text may run to 255 bytes.
@@ -150,7 +164,8 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
         }
         std::string problem;
         if (auto assignment =
-                parse_value(*field, std::string_view(argument).substr(equals + 1), &problem)) {
+                parse_value(*field, std::string_view(argument).substr(equals + 1), &problem,
+                            charset)) {
             assignments.push_back(std::move(*assignment));
         } else {
             problems->push_back(quoted + problem);

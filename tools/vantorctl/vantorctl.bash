@@ -38,8 +38,11 @@ _vantorctl() {
 
     local IFS=$'\n'
     case $command in
-    show | list)
+    show)
         COMPREPLY=($(compgen -W $'game\nkeys\n--json\n--help' -- "$cur"))
+        ;;
+    list)
+        COMPREPLY=($(compgen -W $'game\nkeys\n--json\n--names\n--key-names\n--help' -- "$cur"))
         ;;
     get)
         COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}")"$'\n--json' -- "$cur"))

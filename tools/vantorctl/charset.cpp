@@ -1,0 +1,179 @@
+#include "charset.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#ifndef _WIN32
+#include <langinfo.h>
+#endif
+
+#include "text.h"
+
+namespace vantorctl {
+namespace {
+
+// The characters of bytes 0x80 to 0x9F; every other byte is the character
+// of the same number.
+constexpr char32_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t character_of(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+}
+
+// The byte of `c`, or -1 when windows-1252 has none.
+int byte_of(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == c) return 0x80 + i;
+    }
+    return -1;
+}
+
+void append_utf8(char32_t c, std::string* out) {
+    if (c < 0x80) {
+        out->push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | c >> 6));
+        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | c >> 12));
+        out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | c >> 18));
+        out->push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Decodes one UTF-8 character at text[*at] and moves past it; false for
+// invalid UTF-8 (overlong forms and surrogates included).
+bool next_utf8(std::string_view text, std::size_t* at, char32_t* c) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(*at);
+    std::size_t length;
+    char32_t value;
+    if (lead < 0x80) {
+        length = 1;
+        value = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+    } else {
+        return false;
+    }
+    if (text.size() - *at < length) return false;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(*at + i) & 0xC0) != 0x80) return false;
+        value = value << 6 | (byte(*at + i) & 0x3Fu);
+    }
+    const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return false;
+    }
+    *at += length;
+    *c = value;
+    return true;
+}
+
+std::string code_point(char32_t c) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
+}
+
+}  // namespace
+
+Charset terminal_charset() {
+#ifdef _WIN32
+    return Charset::kBytes;
+#else
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset != nullptr && (iequals(codeset, "UTF-8") || iequals(codeset, "UTF8"))
+               ? Charset::kUtf8
+               : Charset::kBytes;
+#endif
+}
+
+bool is_undefined_windows1252(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 && character_of(byte) == byte;
+}
+
+std::string windows1252_to_utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char b : bytes) append_utf8(character_of(static_cast<unsigned char>(b)), &out);
+    return out;
+}
+
+bool utf8_to_windows1252(std::string_view utf8, std::string* out, std::string* problem) {
+    out->clear();
+    std::size_t at = 0;
+    while (at < utf8.size()) {
+        const std::size_t start = at;
+        char32_t c;
+        if (!next_utf8(utf8, &at, &c)) {
+            *problem = "not valid UTF-8 at byte " + std::to_string(start + 1);
+            return false;
+        }
+        const int byte = byte_of(c);
+        if (byte < 0) {
+            *problem = "character " + code_point(c) + " \"" +
+                       std::string(utf8.substr(start, at - start)) +
+                       "\" cannot be stored: the game's texts are windows-1252 (Western)";
+            return false;
+        }
+        out->push_back(static_cast<char>(byte));
+    }
+    return true;
+}
+
+bool utf16le_to_utf8(std::string_view bytes, std::string* out, std::string* problem) {
+    out->clear();
+    const auto unit = [&](std::size_t i) -> char32_t {
+        return static_cast<unsigned char>(bytes[i]) |
+               static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    };
+    const std::size_t end = bytes.size() & ~std::size_t{1};
+    for (std::size_t i = 0; i < end; i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 2 < end && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            *problem = "a lone UTF-16 surrogate " + code_point(c);
+            return false;
+        }
+        append_utf8(c, out);
+    }
+    if (end != bytes.size()) {
+        *problem = "UTF-16 text of an odd number of bytes";
+        return false;
+    }
+    return true;
+}
+
+std::string to_terminal(std::string_view text, Charset charset) {
+    return charset == Charset::kUtf8 ? windows1252_to_utf8(text) : std::string(text);
+}
+
+bool from_terminal(std::string_view text, Charset charset, std::string* out,
+                   std::string* problem) {
+    if (charset == Charset::kUtf8) return utf8_to_windows1252(text, out, problem);
+    out->assign(text);
+    return true;
+}
+
+}  // namespace vantorctl
