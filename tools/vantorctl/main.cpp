@@ -17,6 +17,9 @@
 #include "library.h"
 #include "platform.h"
 #include "store.h"
+#ifndef _WIN32
+#include "registry/hive/paths.h"
+#endif
 
 #ifndef VANTORCTL_VERSION
 #define VANTORCTL_VERSION "unknown"
@@ -39,16 +42,20 @@ constexpr const char* kSetHelp =
     "one key are warned of.\n";
 
 #ifdef _WIN32
-constexpr const char* kFooter =
-    "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
-    "(in the 32-bit view on 64-bit Windows).\n";
+std::string footer() {
+    return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
+           "(in the 32-bit view on 64-bit Windows).\n";
+}
 #else
-constexpr const char* kFooter =
-    "Environment:\n"
-    "  VANTOR_REGISTRY  the hive file the library keeps the settings in (default: "
-    VANTORCTL_DEFAULT_REGISTRY "); --registry sets it.\n"
-    "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
-    "written).\n";
+std::string footer() {
+    return std::string(
+               "Environment:\n"
+               "  VANTOR_REGISTRY  the hive file the library keeps the settings in (default: ") +
+           vantor::hive::default_machine_hive() +
+           "); --registry sets it.\n"
+           "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
+           "written).\n";
+}
 #endif
 
 // How a command runs once the command line is parsed.
@@ -202,7 +209,7 @@ int run(int argc, char** argv) {
                  "vantorctl"};
     app.require_subcommand(0, 1);
     app.fallthrough();
-    app.footer(kFooter);
+    app.footer(footer());
     std::string library_path;
     app.add_option("--library", library_path,
                    "The settings library to use (default: the one installed with vantorctl)");

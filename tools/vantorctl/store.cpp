@@ -7,9 +7,8 @@
 
 #include "files.h"
 #include "hive/format.h"
-
-#ifndef VANTORCTL_DEFAULT_REGISTRY
-#define VANTORCTL_DEFAULT_REGISTRY "/var/lib/vantor/system.reg"
+#ifndef _WIN32
+#include "registry/hive/paths.h"
 #endif
 
 namespace vantorctl::store {
@@ -73,8 +72,7 @@ std::vector<std::string> files() {
 #ifdef _WIN32
     return {};
 #else
-    const char* path = std::getenv(kVariable);
-    return {path != nullptr && *path != '\0' ? path : VANTORCTL_DEFAULT_REGISTRY};
+    return {vantor::hive::find_hives().machine};
 #endif
 }
 

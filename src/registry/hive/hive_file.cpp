@@ -1,7 +1,6 @@
 #include "registry/hive/hive_file.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,10 +17,6 @@
 
 #include "registry/hive/errno_status.h"
 #include "registry/hive/io.h"
-
-#ifndef VANTOR_DEFAULT_REGISTRY
-#error "VANTOR_DEFAULT_REGISTRY must name the default hive file"
-#endif
 
 namespace vantor::hive {
 namespace {
@@ -481,13 +476,6 @@ reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path
 }
 
 }  // namespace
-
-const char* hive_path() noexcept {
-    // A set-user-ID or set-group-ID host is not told where to write by
-    // whoever started it: there the variable is ignored.
-    const char* path = ::secure_getenv("VANTOR_REGISTRY");
-    return path != nullptr && *path != '\0' ? path : VANTOR_DEFAULT_REGISTRY;
-}
 
 reg::Status load(const std::string& path, Hive* hive) {
     Text text;

@@ -50,11 +50,6 @@ namespace vantor::hive {
 // ever read. A change that would make the hive larger fails with kDiskFull.
 inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
 
-// $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
-// A set-user-ID or set-group-ID program always gets the default. Read
-// afresh on every call; valid until the environment changes.
-const char* hive_path() noexcept;
-
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
 // no file; kBadDb when it is too large or does not parse in full; or the
 // read error's status.

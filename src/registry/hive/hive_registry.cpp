@@ -31,6 +31,7 @@
 
 #include "hive/format.h"
 #include "registry/hive/hive_file.h"
+#include "registry/hive/paths.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
@@ -86,7 +87,7 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
 // Commits what the handle staged, in one replace of the hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, bool& changed) {
+        hive::update(hive::find_hives().machine, key.added, [&](hive::Hive& hive, bool& changed) {
             bool added = false;
             hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
             if (found == nullptr) return kKeyDeleted;
@@ -120,9 +121,9 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     return guarded(kReadFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const char* file = hive::hive_path();
+        const std::string file = hive::find_hives().machine;
         hive::KeyView found;
-        const Status loaded = hive::read_key(file, wanted, &found);
+        const Status loaded = hive::read_key(file.c_str(), wanted, &found);
         if (loaded != kSuccess) return loaded;
         if (found.key == nullptr) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
@@ -143,7 +144,7 @@ Status create_key(const char* path, Key** key) noexcept {
     return guarded(kWriteFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const std::string file = hive::hive_path();
+        const std::string file = hive::find_hives().machine;
 
         hive::KeyView found;
         const Status loaded = hive::read_key(file.c_str(), wanted, &found);
