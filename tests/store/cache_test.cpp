@@ -86,5 +86,29 @@ TEST_F(Cache, ReplacedOrChangedHiveIsReadAgain) {
     EXPECT_EQ(user_of(game), 3);
 }
 
+// Two hives read in turn, as a reader of the machine's hive and a user's
+// does: both are kept, and each call checks each by one stat().
+TEST_F(Cache, TwoHivesReadInTurnAreBothKept) {
+    constexpr const char* kOther = "/home/ann/.local/state/vantor/user.reg";
+    const std::string other = hive_with(2);
+    hive_with(1);
+    memfs::put_file(kOther, other);
+    memfs::advance(10);
+    const auto read_from = [](const char* hive) {
+        ::setenv("VANTOR_REGISTRY", hive, 1);
+        GameConfigSettings game{};
+        EXPECT_EQ(GetGameConfigSettings(&game), 1);
+        return user_of(game);
+    };
+    read_from(kHive);
+    read_from(kOther);
+    for (int i = 0; i < 3; ++i) {
+        memfs::clear_log();
+        EXPECT_EQ(read_from(kHive), 1);
+        EXPECT_EQ(read_from(kOther), 2);
+        EXPECT_EQ(memfs::log(), (std::vector<std::string>{"stat", "stat"}));
+    }
+}
+
 }  // namespace
 }  // namespace vantor::test

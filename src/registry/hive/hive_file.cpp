@@ -21,8 +21,18 @@
 namespace vantor::hive {
 namespace {
 
-constexpr mode_t kHiveMode = 0644;
-constexpr mode_t kFolderMode = 0755;
+// The modes of a new hive and of the folders made for it.
+struct Modes {
+    mode_t folder;
+    mode_t hive;
+};
+
+// The machine's hive is for every user of the machine to read; a user's own
+// for its owner alone.
+Modes modes_for(Create create) noexcept {
+    return create == Create::kPrivate ? Modes{0700, 0600} : Modes{0755, 0644};
+}
+
 constexpr std::string_view kTempInfix = ".tmp.";
 constexpr std::size_t kTempSuffixLength = 6;
 constexpr long kMillisecond = 1000 * 1000;
@@ -108,9 +118,8 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 }
 
 // Opens the folder at `folder` (the working folder when empty) for use with
-// the *at() calls. With `create`, makes each missing folder on the way,
-// mode 0755 whatever the umask: the hive is meant to be readable by every
-// user of the machine.
+// the *at() calls. With `make`, makes each missing folder on the way, with
+// that mode whatever the umask.
 //
 // Nothing is done by path once a folder exists: each one is opened relative
 // to its parent, a new one is opened without following links before its mode
@@ -118,7 +127,7 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 // link's target), and each new folder is flushed into its parent. The hive's
 // own folder is never taken through a link (ELOOP); folders above it may be
 // links, as the system's layout may have them.
-reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
+reg::Status open_folder(const std::string& folder, const mode_t* make, Fd* out) {
     Fd at(io::open(!folder.empty() && folder[0] == '/' ? "/" : ".",
                    O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!at) return write_error();
@@ -139,15 +148,15 @@ reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
                         : io::openat(at.get(), part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         };
         int next = open_part();
-        if (next < 0 && errno == ENOENT && create) {
-            if (io::mkdirat(at.get(), part, kFolderMode) != 0) {
+        if (next < 0 && errno == ENOENT && make != nullptr) {
+            if (io::mkdirat(at.get(), part, *make) != 0) {
                 if (errno != EEXIST) return write_error();
                 next = open_part();  // made meanwhile by another writer
             } else {
                 next = open_unlinked_folder(at.get(), part);
                 if (next < 0) return write_error();
                 Fd made(next);
-                if (io::fchmod(made.get(), kFolderMode) != 0 || io::fsync(at.get()) != 0) {
+                if (io::fchmod(made.get(), *make) != 0 || io::fsync(at.get()) != 0) {
                     return write_error();
                 }
                 next = made.release();
@@ -281,18 +290,20 @@ mode_t lock_mode(mode_t hive) noexcept {
 }
 
 // Opens and locks "<hive>.lock" in the folder open as `folder`; `hive` is
-// the hive's status, or null when there is none yet. Read-only is enough for
-// flock(), and lets a writer whose rights come from the folder use a lock
-// file made by another. Only a regular file will do: O_NONBLOCK keeps a FIFO
-// put in its place from blocking every writer in open().
+// the hive's status, or null when there is none yet and it will be made
+// with mode `new_hive`. Read-only is enough for flock(), and lets a writer
+// whose rights come from the folder use a lock file made by another. Only a
+// regular file will do: O_NONBLOCK keeps a FIFO put in its place from
+// blocking every writer in open().
 //
 // The lock file follows the hive: its group (and owner, as root) and a mode
 // derived from the hive's, set by whoever may (its owner or root). A writer
 // waits for the lock a bounded time; a lock held longer, by a writer stuck
 // on a dying disk or by someone holding it on purpose, gives EWOULDBLOCK.
-reg::Status lock(int folder, const std::string& name, const struct stat* hive, Fd* out) {
+reg::Status lock(int folder, const std::string& name, const struct stat* hive, mode_t new_hive,
+                 Fd* out) {
     const std::string lock_name = name + ".lock";
-    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : kHiveMode);
+    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : new_hive);
     out->reset(io::openat(folder, lock_name.c_str(),
                           O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
                           mode));
@@ -353,9 +364,10 @@ std::string temp_name(const std::string& name) {
 
 // Writes `text` to a new temporary file in the folder open as `folder` and
 // renames it over the hive `name`; `old` is the hive's status, or null when
-// there is none. The change is durable when this returns kSuccess.
+// there is none and the new hive gets mode `new_hive`. The change is durable
+// when this returns kSuccess.
 reg::Status replace(int folder, const std::string& name, const std::string& text,
-                    const struct stat* old) {
+                    const struct stat* old, mode_t new_hive) {
     Fd fd;
     std::string temp;
     for (int tries = 0; !fd && tries < 100; ++tries) {
@@ -374,7 +386,7 @@ reg::Status replace(int folder, const std::string& name, const std::string& text
         // the group, so that the group's other members may still write it.
         io::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid);
     }
-    if (io::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : kHiveMode) != 0) {
+    if (io::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : new_hive) != 0) {
         return write_error();
     }
     if (io::fsync(fd.get()) != 0 || !fd.close()) return write_error();
@@ -432,33 +444,55 @@ struct Stamp {
     }
 };
 
-// The last hive read whole, with the path and stamp it was read under.
+// The last hives read whole, with the path and stamp each was read under:
+// one per file, two at most (the machine's hive and a user's).
 class Cache {
   public:
     // The kept hive when it is the one at `path` with this stamp.
     std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock() || hive_ == nullptr || !(stamp_ == stamp) || path_ != path) {
-            return nullptr;
+        if (!lock.owns_lock()) return nullptr;
+        for (Slot& slot : slots_) {
+            if (slot.hive != nullptr && slot.stamp == stamp && slot.path == path) {
+                slot.used = ++clock_;
+                return slot.hive;
+            }
         }
-        return hive_;
+        return nullptr;
     }
 
+    // Keeps `hive` in place of the one kept for the same file, else of the
+    // one used least recently.
     void keep(const char* path, const Stamp& stamp, std::shared_ptr<const Hive> hive) {
         std::shared_ptr<const Hive> old;  // let go of outside the lock
         std::string kept_path = path;
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
         if (!lock.owns_lock()) return;
-        old = std::exchange(hive_, std::move(hive));
-        path_.swap(kept_path);
-        stamp_ = stamp;
+        Slot* slot = &slots_[0];
+        for (Slot& candidate : slots_) {
+            if (candidate.path == path) {
+                slot = &candidate;
+                break;
+            }
+            if (candidate.used < slot->used) slot = &candidate;
+        }
+        old = std::exchange(slot->hive, std::move(hive));
+        slot->path.swap(kept_path);
+        slot->stamp = stamp;
+        slot->used = ++clock_;
     }
 
   private:
+    struct Slot {
+        std::string path;
+        Stamp stamp{{}};
+        std::shared_ptr<const Hive> hive;
+        std::uint64_t used = 0;  // the clock when last found or kept
+    };
+
     std::mutex mutex_;
-    std::string path_;
-    Stamp stamp_{{}};
-    std::shared_ptr<const Hive> hive_;
+    Slot slots_[2];
+    std::uint64_t clock_ = 0;
 };
 
 // Made when the library is loaded, not on first use: a child forked while
@@ -536,31 +570,38 @@ reg::Status check_writable(const std::string& path) {
         S_ISLNK(info.st_mode)) {
         return reg::kAccessDenied;
     }
-    if (io::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
-        return write_error();  // a missing folder is made by the first create
+    // A missing folder is made by the first write: the nearest folder above
+    // it that exists must let this process make it.
+    for (std::string at = folder; io::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) != 0;) {
+        if (errno != ENOENT) return write_error();
+        std::string parent = folder_path(locate(at));
+        if (parent == at) return write_error();
+        at = std::move(parent);
     }
     return reg::kSuccess;
 }
 
-reg::Status update(const std::string& path, bool create, const Edit& edit) {
+reg::Status update(const std::string& path, Create create, const Edit& edit) {
     const Location at = locate(path);
     if (at.name.empty() || at.name == "." || at.name == "..") return reg::kInvalidParameter;
+    const Modes modes = modes_for(create);
     Fd folder;
-    reg::Status status = open_folder(at.folder, create, &folder);
+    reg::Status status =
+        open_folder(at.folder, create != Create::kNo ? &modes.folder : nullptr, &folder);
     if (status != reg::kSuccess) return status;
     struct stat old {};
     bool exists = false;
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
     Fd lock_file;  // closing it releases the lock
-    status = lock(folder.get(), at.name, exists ? &old : nullptr, &lock_file);
+    status = lock(folder.get(), at.name, exists ? &old : nullptr, modes.hive, &lock_file);
     if (status != reg::kSuccess) return status;
     remove_stale_temps(folder.get(), at.name);
 
     // The hive as the last writer left it.
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
-    if (!exists && !create) return reg::kFileNotFound;
+    if (!exists && create == Create::kNo) return reg::kFileNotFound;
     Hive hive;
     if (exists) {
         Text text;
@@ -582,7 +623,7 @@ reg::Status update(const std::string& path, bool create, const Edit& edit) {
     }
     const std::string text = serialize(hive);
     if (text.size() > kMaxHiveSize) return reg::kDiskFull;
-    return replace(folder.get(), at.name, text, exists ? &old : nullptr);
+    return replace(folder.get(), at.name, text, exists ? &old : nullptr, modes.hive);
 }
 
 }  // namespace vantor::hive

@@ -87,7 +87,8 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
 // Commits what the handle staged, in one replace of the hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(hive::find_hives().machine, key.added, [&](hive::Hive& hive, bool& changed) {
+        hive::update(hive::find_hives().machine, key.added ? hive::Create::kShared : hive::Create::kNo,
+                     [&](hive::Hive& hive, bool& changed) {
             bool added = false;
             hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
             if (found == nullptr) return kKeyDeleted;
