@@ -49,10 +49,14 @@ std::string footer() {
 #else
 std::string footer() {
     return std::string(
-               "Environment:\n"
-               "  VANTOR_REGISTRY  the hive file the library keeps the settings in (default: ") +
+               "Stores: the machine's hive file, ") +
            vantor::hive::default_machine_hive() +
-           "); --registry sets it.\n"
+           ", and your own, which takes what you change when you may not write the machine's; "
+           "your values show over the machine's.\n"
+           "Environment:\n"
+           "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
+           "  VANTOR_USER_REGISTRY  your own hive file (default: "
+           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg).\n"
            "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
            "written).\n";
 }
@@ -215,7 +219,8 @@ int run(int argc, char** argv) {
                    "The settings library to use (default: the one installed with vantorctl)");
     std::optional<std::string> registry;
     app.add_option("--registry", registry,
-                   "The hive file to keep the settings in, for the library: sets VANTOR_REGISTRY");
+                   "One hive file to keep the settings in, in place of the machine's and "
+                   "your own: sets VANTOR_REGISTRY");
     bool version = false;
     app.add_flag("--version", version, "Print the versions of vantorctl and the library");
 
@@ -256,7 +261,7 @@ int run(int argc, char** argv) {
     const LoadApi load = [&]() -> const vantorctl::Api* {
         if (!load_library()) return nullptr;
         if (const std::string problem = vantorctl::store::problem(); !problem.empty()) {
-            std::cerr << "vantorctl: " << problem << "\n";
+            std::cerr << "vantorctl: " << problem << vantorctl::store::named() << "\n";
             return nullptr;
         }
         return &library->api;
