@@ -124,6 +124,18 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 // own folder is never taken through a link (ELOOP); folders above it may be
 // links, as the system's layout may have them.
 reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
+    // The usual case, a folder that exists, takes one call: resolving the
+    // whole path follows links above the folder as the walk below does, and
+    // not one in the folder's own place.
+    // (Without its trailing slashes: one would follow a link in its place.)
+    std::string whole_path = folder.empty() ? "." : folder;
+    while (whole_path.size() > 1 && whole_path.back() == '/') whole_path.pop_back();
+    const int whole = open_unlinked_folder(AT_FDCWD, whole_path.c_str());
+    if (whole >= 0) {
+        out->reset(whole);
+        return reg::kSuccess;
+    }
+    if (errno != ENOENT) return write_error();
     Fd at(io::open(!folder.empty() && folder[0] == '/' ? "/" : ".",
                    O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!at) return write_error();
@@ -437,33 +449,100 @@ struct Stamp {
     }
 };
 
-// The last hive read whole, with the path and stamp it was read under.
+// The last hive read or written whole: its path, its bytes, the hive they
+// parse to, and what stat() told of the file when it was read.
+//
+// A reader may take the hive on the file's stamp alone only when the stamp
+// was settled when the file was read (see Stamp::settled()); otherwise the
+// file is read again and its bytes compared with the kept ones, which is
+// never wrong and much cheaper than parsing them again. A writer, which
+// reads the file under the lock anyway, takes the hive out when the bytes
+// match, edits it and keeps what it wrote, with where each key's section
+// lies in that text: a run of writes to a large hive parses it once, and
+// rewrites only the part of the text that holds the key it changed.
+//
+// The mutex is only ever tried: a thread that finds it busy works without
+// the cache, so nothing waits for it, and a child forked while another
+// thread held it does not deadlock.
 class Cache {
   public:
-    // The kept hive when it is the one at `path` with this stamp.
+    // The kept hive, when it is the one at `path` and the file still has the
+    // settled stamp it was kept with.
     std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock() || hive_ == nullptr || !(stamp_ == stamp) || path_ != path) {
-            return nullptr;
-        }
+        if (!lock.owns_lock() || !holds(path) || !settled_ || !(stamp_ == stamp)) return nullptr;
         return hive_;
     }
 
-    void keep(const char* path, const Stamp& stamp, std::shared_ptr<const Hive> hive) {
-        std::shared_ptr<const Hive> old;  // let go of outside the lock
+    // The kept hive, when it is the one at `path` and parsed from exactly
+    // `text`; `stamp` is the file's as `text` was read, settled or not,
+    // which a later find() then goes by.
+    std::shared_ptr<const Hive> match(const char* path, std::string_view text, const Stamp& stamp,
+                                      bool settled) {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock() || !holds(path) || text_ != text) return nullptr;
+        stamp_ = stamp;
+        settled_ = settled;
+        return hive_;
+    }
+
+    // What a writer about to replace the hive at `path`, which holds `text`,
+    // starts from: the kept hive when it was parsed from (or written as)
+    // `text` (a copy of it if a reader still looks at it), with the text
+    // and, when this process wrote it, where each key's section lies in it.
+    // Either way nothing is kept until the writer keeps what it wrote.
+    struct Taken {
+        std::shared_ptr<Hive> hive;  // null: nothing kept for these bytes
+        std::string text;
+        Sections sections;  // empty when not known
+    };
+    Taken take(const char* path, std::string_view text) {
+        Taken taken;
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock() || !holds(path)) return taken;
+        if (text_ == text) {
+            // Readers get their hive only from here, under the mutex: with
+            // no other owner now, nothing else can be looking at it.
+            taken.hive = hive_.use_count() == 1 ? std::move(hive_) : std::make_shared<Hive>(*hive_);
+            taken.text = std::move(text_);
+            taken.sections = std::move(sections_);
+        }
+        forget();
+        return taken;
+    }
+
+    void keep(const char* path, std::string text, const Stamp& stamp, bool settled,
+              std::shared_ptr<Hive> hive, Sections sections = {}) {
+        std::shared_ptr<Hive> old;  // let go of outside the lock
+        std::string old_text;
+        Sections old_sections;
         std::string kept_path = path;
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
         if (!lock.owns_lock()) return;
         old = std::exchange(hive_, std::move(hive));
+        old_text = std::exchange(text_, std::move(text));
+        old_sections = std::exchange(sections_, std::move(sections));
         path_.swap(kept_path);
         stamp_ = stamp;
+        settled_ = settled;
     }
 
   private:
+    bool holds(const char* path) const { return hive_ != nullptr && path_ == path; }
+    void forget() {
+        hive_.reset();
+        text_.clear();
+        sections_.clear();
+        path_.clear();
+    }
+
     std::mutex mutex_;
     std::string path_;
+    std::string text_;
+    Sections sections_;  // where each key lies in text_, when this process wrote it
     Stamp stamp_{{}};
-    std::shared_ptr<const Hive> hive_;
+    bool settled_ = false;
+    std::shared_ptr<Hive> hive_;
 };
 
 // Made when the library is loaded, not on first use: a child forked while
@@ -478,6 +557,12 @@ reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path
     view->key = hive->find(key_path);
     view->owner = std::move(hive);
     return reg::kSuccess;
+}
+
+// The hive parsed from `text`, or null when it does not parse.
+std::shared_ptr<Hive> parsed(std::string_view text) {
+    std::optional<Hive> hive = parse(text);
+    return hive ? std::make_shared<Hive>(std::move(*hive)) : nullptr;
 }
 
 }  // namespace
@@ -502,37 +587,41 @@ reg::Status load(const std::string& path, Hive* hive) {
 reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
     struct stat info {};
     if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
-    const Stamp stamp(info);
-    const bool regular = S_ISREG(info.st_mode);
-    if (regular) {
-        if (std::shared_ptr<const Hive> hive = cache().find(path, stamp)) {
+    if (S_ISREG(info.st_mode)) {
+        if (std::shared_ptr<const Hive> hive = cache().find(path, Stamp(info))) {
             return view_key(std::move(hive), key_path, view);
         }
     }
-    // Judged before the read: a change that lands after it stamps the file
-    // with a time this one is older than.
-    const bool settled = regular && stamp.settled(io::now());
+    const Fd fd(io::open(path, kReadFlags));
+    if (!fd) return errno_status(errno, IoKind::kRead);
+    // The stamp of the file read, judged before the read: a change that
+    // lands after it stamps the file with a time this one is older than.
+    if (io::fstat(fd.get(), &info) != 0) return errno_status(errno, IoKind::kRead);
+    const Stamp stamp(info);
+    const bool settled = S_ISREG(info.st_mode) && stamp.settled(io::now());
     Text text;
-    const reg::Status status = read_path(path, &text);
+    const reg::Status status = read_file(fd.get(), &text);
     if (status != reg::kSuccess) return status;
-    if (settled) {
-        std::optional<Hive> parsed = parse(text.view());
-        if (!parsed) return reg::kBadDb;
-        auto hive = std::make_shared<const Hive>(std::move(*parsed));
-        cache().keep(path, stamp, hive);
+    if (!S_ISREG(info.st_mode)) {
+        // Not a file to keep (a FIFO in the hive's place): this call only.
+        std::optional<StoredKey> key;
+        if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
+        view->key = nullptr;
+        view->owner.reset();
+        if (key) {
+            auto owned = std::make_shared<const StoredKey>(std::move(*key));
+            view->key = owned.get();
+            view->owner = std::move(owned);
+        }
+        return reg::kSuccess;
+    }
+    if (std::shared_ptr<const Hive> hive = cache().match(path, text.view(), stamp, settled)) {
         return view_key(std::move(hive), key_path, view);
     }
-    // Read for this call only: only the key is kept.
-    std::optional<StoredKey> key;
-    if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
-    view->key = nullptr;
-    view->owner.reset();
-    if (key) {
-        auto owned = std::make_shared<const StoredKey>(std::move(*key));
-        view->key = owned.get();
-        view->owner = std::move(owned);
-    }
-    return reg::kSuccess;
+    std::shared_ptr<Hive> hive = parsed(text.view());
+    if (hive == nullptr) return reg::kBadDb;
+    cache().keep(path, std::string(text.view()), stamp, settled, hive);
+    return view_key(std::move(hive), key_path, view);
 }
 
 reg::Status check_writable(const std::string& path) {
@@ -573,28 +662,55 @@ reg::Status update(const std::string& path, bool create, const Edit& edit) {
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
     if (!exists && !create) return reg::kFileNotFound;
-    Hive hive;
+    Cache::Taken start;
     if (exists) {
         Text text;
         const Fd file(io::openat(folder.get(), at.name.c_str(), kReadFlags | O_NOFOLLOW));
         if (!file) return errno_status(errno, IoKind::kRead);
         status = read_file(file.get(), &text);
         if (status != reg::kSuccess) return status;
-        std::optional<Hive> parsed = parse(text.view());
-        if (!parsed) return reg::kBadDb;
-        hive = std::move(*parsed);
+        start = cache().take(path.c_str(), text.view());
+        if (start.hive == nullptr) start.hive = parsed(text.view());
+        if (start.hive == nullptr) return reg::kBadDb;
+    } else {
+        start.hive = std::make_shared<Hive>();
     }
-    bool changed = false;
-    status = edit(hive, changed);
-    if (status != reg::kSuccess || !changed) return status;
+    Hive& hive = *start.hive;
+    Change change;
+    status = edit(hive, change);
+    if (status != reg::kSuccess) return status;
+    if (!change.changed) {
+        // Nothing to write: what was taken still is the file's.
+        if (!start.text.empty()) {
+            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false,
+                         std::move(start.hive), std::move(start.sections));
+        }
+        return reg::kSuccess;
+    }
 
     // rename() needs only the folder's permission; honour the file's too.
     if (exists && io::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0) {
         return write_error();
     }
-    const std::string text = serialize(hive);
-    if (text.size() > kMaxHiveSize) return reg::kDiskFull;
-    return replace(folder.get(), at.name, text, exists ? &old : nullptr);
+    // The text as serialize() writes it: where the kept text was written by
+    // this process and only one key's values changed, by rewriting just that
+    // key's section of it.
+    std::string written = std::move(start.text);
+    Sections sections = std::move(start.sections);
+    if (change.only == nullptr || sections.empty() ||
+        !rewrite_section(hive, static_cast<std::size_t>(change.only - hive.keys.data()), &written,
+                         &sections)) {
+        written = serialize(hive, &sections);
+    }
+    if (written.size() > kMaxHiveSize) return reg::kDiskFull;
+    status = replace(folder.get(), at.name, written, exists ? &old : nullptr);
+    // The next call, reader or writer, compares the file with what was
+    // written: just written, its times are not settled.
+    if (status == reg::kSuccess) {
+        cache().keep(path.c_str(), std::move(written), Stamp(old), false, std::move(start.hive),
+                     std::move(sections));
+    }
+    return status;
 }
 
 }  // namespace vantor::hive

@@ -90,9 +90,17 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
 // kAccessDenied or kWriteProtect.
 reg::Status check_writable(const std::string& path);
 
-// A change to the hive: edits `hive` and sets `changed` when it did. A
+// What an edit did to the hive: whether it changed anything, and when all
+// it changed were the values of one key, which (else null). Then only that
+// key's part of the text needs writing anew.
+struct Change {
+    bool changed = false;
+    const StoredKey* only = nullptr;
+};
+
+// A change to the hive: edits `hive` and says what it did in `change`. A
 // status other than kSuccess cancels the change.
-using Edit = std::function<reg::Status(Hive& hive, bool& changed)>;
+using Edit = std::function<reg::Status(Hive& hive, Change& change)>;
 
 // Applies `edit` to the current hive under the writers' lock and, when it
 // changed anything, replaces the hive. With `create`, the folder (mode 0755,

@@ -86,14 +86,15 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
 // Commits what the handle staged, in one replace of the hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, bool& changed) {
+        hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, hive::Change& change) {
             bool added = false;
             hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
             if (found == nullptr) return kKeyDeleted;
-            changed = added;
+            change.changed = added;
             for (const hive::Value& value : key.staged) {
-                if (found->set(value.name, value.type, value.data)) changed = true;
+                if (found->set(value.name, value.type, value.data)) change.changed = true;
             }
+            if (!added) change.only = found;
             return kSuccess;
         });
     // A missing hive (or folder) means the key went away since it was opened.
@@ -200,6 +201,9 @@ Status close_key(Key* key) noexcept {
     if (key == nullptr) return kInvalidParameter;
     const std::unique_ptr<Key> closed(key);
     if (!key->added && key->staged.empty()) return kSuccess;
+    // Let go of the hive the handle read: the commit may then edit the kept
+    // one rather than copy it.
+    key->found = {};
     return guarded(kWriteFault, [&] { return commit(*key); });
 }
 
