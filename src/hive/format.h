@@ -50,6 +50,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hive/model.h"
 
@@ -78,5 +79,25 @@ bool parse_key(std::string_view text, std::string_view path, std::optional<Store
 
 // Writes a hive in its canonical text form.
 std::string serialize(const Hive& hive);
+
+// Where the section of each key of a hive lies in its text:
+// sections[i] is that of hive.keys[i], [begin, end) in bytes, and empty
+// (end 0) for a key without one of its own (the second of two keys whose
+// paths differ only in case).
+struct Section {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+using Sections = std::vector<Section>;
+
+// As serialize(hive), telling also where each key's section lies.
+std::string serialize(const Hive& hive, Sections* sections);
+
+// After the values of hive.keys[index] (and nothing else) changed: rewrites
+// that key's section of `text`, which serialize(hive, sections) wrote
+// before, so that `text` and `sections` are again what serialize() gives
+// for the hive now. False, changing nothing, when the key has no section
+// or `sections` is not the hive's.
+bool rewrite_section(const Hive& hive, std::size_t index, std::string* text, Sections* sections);
 
 }  // namespace vantor::hive

@@ -354,6 +354,17 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
     ::setenv("VANTOR_REGISTRY", (folder + "//system.reg").c_str(), 1);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kAccessDenied);
+    // The replace refuses on its own too: a folder swapped for a link after
+    // the up-front check is not written through.
+    for (const std::string& path : {folder + "/system.reg", folder + "//system.reg"}) {
+        EXPECT_EQ(hive::update(path, hive::Create::kShared,
+                               [](hive::Hive& hive, hive::Change& change) {
+                                   hive.ensure("Software\\Swapped", &change.changed);
+                                   return kSuccess;
+                               }),
+                  kAccessDenied)
+            << path;
+    }
     EXPECT_EQ(slurp(target + "/system.reg"), before);
     EXPECT_TRUE(leftovers(target + "/system.reg").empty());
 }

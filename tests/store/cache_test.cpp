@@ -87,6 +87,30 @@ TEST_F(Cache, ReplacedOrChangedHiveIsReadAgain) {
     EXPECT_EQ(user_of(game), 3);
 }
 
+// A run of writes to a hive that holds other keys too: each leaves the hive
+// exactly as writing it whole would, and an edit made by hand between two
+// writes (same size, in place, within one tick) is kept, not written over
+// with what the writer remembered.
+TEST_F(Cache, WritesKeepTheHiveWholeAndCanonicalAndKeepOthersEdits) {
+    memfs::put_file(kHive,
+                    "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Path\"=\"C:\\\\one\"\n\n");
+    for (int n = 1; n <= 6; ++n) {
+        const GameConfigSettings game = game_record(n);
+        const KeyConfigSettings keys = key_record(n);
+        ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
+        ASSERT_EQ(SetKeyConfigSettings(&keys, n % 2 == 0 ? VANTOR_MASK_ALL : VANTOR_KEY_FIRE), 0);
+        std::string text = memfs::file(kHive).value_or("");
+        const std::optional<hive::Hive> parsed = hive_now();
+        ASSERT_TRUE(parsed);
+        ASSERT_EQ(text, hive::serialize(*parsed));
+        ASSERT_NE(parsed->find("Software\\Other"), nullptr);
+        EXPECT_EQ(parsed->find("Software\\Other")->find("Path")->data, n == 1 ? "C:\\one" : "C:\\two");
+        if (n == 1) {
+            memfs::overwrite(kHive, text.replace(text.find("one"), 3, "two"));
+        }
+    }
+}
+
 // A reader of the machine's hive and a user's own keeps both: each call
 // checks each by one stat(), and takes a value from the user's hive where it
 // holds it, from the machine's otherwise.

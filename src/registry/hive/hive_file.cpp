@@ -128,6 +128,18 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 // own folder is never taken through a link (ELOOP); folders above it may be
 // links, as the system's layout may have them.
 reg::Status open_folder(const std::string& folder, const mode_t* make, Fd* out) {
+    // The usual case, a folder that exists, takes one call: resolving the
+    // whole path follows links above the folder as the walk below does, and
+    // not one in the folder's own place.
+    // (Without its trailing slashes: one would follow a link in its place.)
+    std::string whole_path = folder.empty() ? "." : folder;
+    while (whole_path.size() > 1 && whole_path.back() == '/') whole_path.pop_back();
+    const int whole = open_unlinked_folder(AT_FDCWD, whole_path.c_str());
+    if (whole >= 0) {
+        out->reset(whole);
+        return reg::kSuccess;
+    }
+    if (errno != ENOENT) return write_error();
     Fd at(io::open(!folder.empty() && folder[0] == '/' ? "/" : ".",
                    O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!at) return write_error();
@@ -444,54 +456,117 @@ struct Stamp {
     }
 };
 
-// The last hives read whole, with the path and stamp each was read under:
-// one per file, two at most (the machine's hive and a user's).
+// The last hives read or written whole, one for each of two files at most
+// (the machine's hive and a user's): for each its path, its bytes, the hive
+// they parse to, and what stat() told of the file when it was read.
+//
+// A reader may take the hive on the file's stamp alone only when the stamp
+// was settled when the file was read (see Stamp::settled()); otherwise the
+// file is read again and its bytes compared with the kept ones, which is
+// never wrong and much cheaper than parsing them again. A writer, which
+// reads the file under the lock anyway, takes the hive out when the bytes
+// match, edits it and keeps what it wrote, with where each key's section
+// lies in that text: a run of writes to a large hive parses it once, and
+// rewrites only the part of the text that holds the key it changed.
+//
+// The mutex is only ever tried: a thread that finds it busy works without
+// the cache, so nothing waits for it, and a child forked while another
+// thread held it does not deadlock.
 class Cache {
   public:
-    // The kept hive when it is the one at `path` with this stamp.
+    // The kept hive, when it is the one at `path` and the file still has the
+    // settled stamp it was kept with.
     std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock()) return nullptr;
-        for (Slot& slot : slots_) {
-            if (slot.hive != nullptr && slot.stamp == stamp && slot.path == path) {
-                slot.used = ++clock_;
-                return slot.hive;
-            }
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr || !entry->settled || !(entry->stamp == stamp)) return nullptr;
+        entry->used = ++clock_;
+        return entry->hive;
+    }
+
+    // The kept hive, when it is the one at `path` and parsed from exactly
+    // `text`; `stamp` is the file's as `text` was read, settled or not,
+    // which a later find() then goes by.
+    std::shared_ptr<const Hive> match(const char* path, std::string_view text, const Stamp& stamp,
+                                      bool settled) {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr || entry->text != text) return nullptr;
+        entry->stamp = stamp;
+        entry->settled = settled;
+        entry->used = ++clock_;
+        return entry->hive;
+    }
+
+    // What a writer about to replace the hive at `path`, which holds `text`,
+    // starts from: the kept hive when it was parsed from (or written as)
+    // `text` (a copy of it if a reader still looks at it), with the text
+    // and, when this process wrote it, where each key's section lies in it.
+    // Either way nothing is kept for `path` until the writer keeps what it
+    // wrote.
+    struct Taken {
+        std::shared_ptr<Hive> hive;  // null: nothing kept for these bytes
+        std::string text;
+        Sections sections;  // empty when not known
+    };
+    Taken take(const char* path, std::string_view text) {
+        Taken taken;
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr) return taken;
+        if (entry->text == text) {
+            // Readers get their hive only from here, under the mutex: with
+            // no other owner now, nothing else can be looking at it.
+            taken.hive = entry->hive.use_count() == 1 ? std::move(entry->hive)
+                                                      : std::make_shared<Hive>(*entry->hive);
+            taken.text = std::move(entry->text);
+            taken.sections = std::move(entry->sections);
+        }
+        *entry = Entry{};
+        return taken;
+    }
+
+    // Keeps the hive at `path` in place of the one kept for that file, else
+    // of the one used least recently.
+    void keep(const char* path, std::string text, const Stamp& stamp, bool settled,
+              std::shared_ptr<Hive> hive, Sections sections = {}) {
+        Entry old;  // let go of outside the lock
+        Entry kept{path, std::move(text), std::move(sections), stamp, settled, std::move(hive), 0};
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock.owns_lock()) return;
+        kept.used = ++clock_;
+        old = std::exchange(slot_for(path), std::move(kept));
+    }
+
+  private:
+    struct Entry {
+        std::string path;
+        std::string text;
+        Sections sections;  // where each key lies in text, when this process wrote it
+        Stamp stamp{{}};
+        bool settled = false;
+        std::shared_ptr<Hive> hive;  // null: nothing kept
+        std::uint64_t used = 0;      // the clock when last found or kept
+    };
+
+    Entry* held(const char* path) {
+        for (Entry& entry : entries_) {
+            if (entry.hive != nullptr && entry.path == path) return &entry;
         }
         return nullptr;
     }
 
-    // Keeps `hive` in place of the one kept for the same file, else of the
-    // one used least recently.
-    void keep(const char* path, const Stamp& stamp, std::shared_ptr<const Hive> hive) {
-        std::shared_ptr<const Hive> old;  // let go of outside the lock
-        std::string kept_path = path;
-        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock()) return;
-        Slot* slot = &slots_[0];
-        for (Slot& candidate : slots_) {
-            if (candidate.path == path) {
-                slot = &candidate;
-                break;
-            }
-            if (candidate.used < slot->used) slot = &candidate;
+    Entry& slot_for(const char* path) {
+        Entry* slot = &entries_[0];
+        for (Entry& entry : entries_) {
+            if (entry.path == path) return entry;
+            if (entry.used < slot->used) slot = &entry;
         }
-        old = std::exchange(slot->hive, std::move(hive));
-        slot->path.swap(kept_path);
-        slot->stamp = stamp;
-        slot->used = ++clock_;
+        return *slot;
     }
 
-  private:
-    struct Slot {
-        std::string path;
-        Stamp stamp{{}};
-        std::shared_ptr<const Hive> hive;
-        std::uint64_t used = 0;  // the clock when last found or kept
-    };
-
     std::mutex mutex_;
-    Slot slots_[2];
+    Entry entries_[2];
     std::uint64_t clock_ = 0;
 };
 
@@ -509,6 +584,12 @@ reg::Status view_key(std::shared_ptr<const Hive> hive, std::string_view key_path
     return reg::kSuccess;
 }
 
+// The hive parsed from `text`, or null when it does not parse.
+std::shared_ptr<Hive> parsed(std::string_view text) {
+    std::optional<Hive> hive = parse(text);
+    return hive ? std::make_shared<Hive>(std::move(*hive)) : nullptr;
+}
+
 }  // namespace
 
 reg::Status load(const std::string& path, Hive* hive) {
@@ -524,37 +605,41 @@ reg::Status load(const std::string& path, Hive* hive) {
 reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
     struct stat info {};
     if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
-    const Stamp stamp(info);
-    const bool regular = S_ISREG(info.st_mode);
-    if (regular) {
-        if (std::shared_ptr<const Hive> hive = cache().find(path, stamp)) {
+    if (S_ISREG(info.st_mode)) {
+        if (std::shared_ptr<const Hive> hive = cache().find(path, Stamp(info))) {
             return view_key(std::move(hive), key_path, view);
         }
     }
-    // Judged before the read: a change that lands after it stamps the file
-    // with a time this one is older than.
-    const bool settled = regular && stamp.settled(io::now());
+    const Fd fd(io::open(path, kReadFlags));
+    if (!fd) return errno_status(errno, IoKind::kRead);
+    // The stamp of the file read, judged before the read: a change that
+    // lands after it stamps the file with a time this one is older than.
+    if (io::fstat(fd.get(), &info) != 0) return errno_status(errno, IoKind::kRead);
+    const Stamp stamp(info);
+    const bool settled = S_ISREG(info.st_mode) && stamp.settled(io::now());
     Text text;
-    const reg::Status status = read_path(path, &text);
+    const reg::Status status = read_file(fd.get(), &text);
     if (status != reg::kSuccess) return status;
-    if (settled) {
-        std::optional<Hive> parsed = parse(text.view());
-        if (!parsed) return reg::kBadDb;
-        auto hive = std::make_shared<const Hive>(std::move(*parsed));
-        cache().keep(path, stamp, hive);
+    if (!S_ISREG(info.st_mode)) {
+        // Not a file to keep (a FIFO in the hive's place): this call only.
+        std::optional<StoredKey> key;
+        if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
+        view->key = nullptr;
+        view->owner.reset();
+        if (key) {
+            auto owned = std::make_shared<const StoredKey>(std::move(*key));
+            view->key = owned.get();
+            view->owner = std::move(owned);
+        }
+        return reg::kSuccess;
+    }
+    if (std::shared_ptr<const Hive> hive = cache().match(path, text.view(), stamp, settled)) {
         return view_key(std::move(hive), key_path, view);
     }
-    // Read for this call only: only the key is kept.
-    std::optional<StoredKey> key;
-    if (!parse_key(text.view(), key_path, &key)) return reg::kBadDb;
-    view->key = nullptr;
-    view->owner.reset();
-    if (key) {
-        auto owned = std::make_shared<const StoredKey>(std::move(*key));
-        view->key = owned.get();
-        view->owner = std::move(owned);
-    }
-    return reg::kSuccess;
+    std::shared_ptr<Hive> hive = parsed(text.view());
+    if (hive == nullptr) return reg::kBadDb;
+    cache().keep(path, std::string(text.view()), stamp, settled, hive);
+    return view_key(std::move(hive), key_path, view);
 }
 
 reg::Status check_writable(const std::string& path) {
@@ -602,28 +687,55 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
     if (!exists && create == Create::kNo) return reg::kFileNotFound;
-    Hive hive;
+    Cache::Taken start;
     if (exists) {
         Text text;
         const Fd file(io::openat(folder.get(), at.name.c_str(), kReadFlags | O_NOFOLLOW));
         if (!file) return errno_status(errno, IoKind::kRead);
         status = read_file(file.get(), &text);
         if (status != reg::kSuccess) return status;
-        std::optional<Hive> parsed = parse(text.view());
-        if (!parsed) return reg::kBadDb;
-        hive = std::move(*parsed);
+        start = cache().take(path.c_str(), text.view());
+        if (start.hive == nullptr) start.hive = parsed(text.view());
+        if (start.hive == nullptr) return reg::kBadDb;
+    } else {
+        start.hive = std::make_shared<Hive>();
     }
-    bool changed = false;
-    status = edit(hive, changed);
-    if (status != reg::kSuccess || !changed) return status;
+    Hive& hive = *start.hive;
+    Change change;
+    status = edit(hive, change);
+    if (status != reg::kSuccess) return status;
+    if (!change.changed) {
+        // Nothing to write: what was taken still is the file's.
+        if (!start.text.empty()) {
+            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false,
+                         std::move(start.hive), std::move(start.sections));
+        }
+        return reg::kSuccess;
+    }
 
     // rename() needs only the folder's permission; honour the file's too.
     if (exists && io::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0) {
         return write_error();
     }
-    const std::string text = serialize(hive);
-    if (text.size() > kMaxHiveSize) return reg::kDiskFull;
-    return replace(folder.get(), at.name, text, exists ? &old : nullptr, modes.hive);
+    // The text as serialize() writes it: where the kept text was written by
+    // this process and only one key's values changed, by rewriting just that
+    // key's section of it.
+    std::string written = std::move(start.text);
+    Sections sections = std::move(start.sections);
+    if (change.only == nullptr || sections.empty() ||
+        !rewrite_section(hive, static_cast<std::size_t>(change.only - hive.keys.data()), &written,
+                         &sections)) {
+        written = serialize(hive, &sections);
+    }
+    if (written.size() > kMaxHiveSize) return reg::kDiskFull;
+    status = replace(folder.get(), at.name, written, exists ? &old : nullptr, modes.hive);
+    // The next call, reader or writer, compares the file with what was
+    // written: just written, its times are not settled.
+    if (status == reg::kSuccess) {
+        cache().keep(path.c_str(), std::move(written), Stamp(old), false, std::move(start.hive),
+                     std::move(sections));
+    }
+    return status;
 }
 
 }  // namespace vantor::hive

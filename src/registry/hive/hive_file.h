@@ -1,4 +1,4 @@
-// The hive file: where it is, reading it whole, and replacing it atomically.
+// The hive file: reading it whole, and replacing it atomically.
 // Every system call goes through the I/O seam (io.h).
 //
 // Readers take no lock: the hive is only ever replaced by rename(), so a
@@ -87,9 +87,17 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
 // kWriteProtect.
 reg::Status check_writable(const std::string& path);
 
-// A change to the hive: edits `hive` and sets `changed` when it did. A
+// What an edit did to the hive: whether it changed anything, and when all
+// it changed were the values of one key, which (else null). Then only that
+// key's part of the text needs writing anew.
+struct Change {
+    bool changed = false;
+    const StoredKey* only = nullptr;
+};
+
+// A change to the hive: edits `hive` and says what it did in `change`. A
 // status other than kSuccess cancels the change.
-using Edit = std::function<reg::Status(Hive& hive, bool& changed)>;
+using Edit = std::function<reg::Status(Hive& hive, Change& change)>;
 
 // Whether update() makes a hive that is missing, and for whom.
 enum class Create {

@@ -171,15 +171,18 @@ std::string stored_path(const Key& key, std::string_view wanted) {
 Status commit(const Key& key) {
     const Status updated =
         hive::update(key.target, key.in_target ? hive::Create::kNo : key.create,
-                     [&](hive::Hive& hive, bool& changed) {
+                     [&](hive::Hive& hive, hive::Change& change) {
                          bool added = false;
                          hive::StoredKey* found =
                              key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
                          if (found == nullptr) return kKeyDeleted;
-                         changed = added;
+                         change.changed = added;
                          for (const hive::Value& value : key.staged) {
-                             if (found->set(value.name, value.type, value.data)) changed = true;
+                             if (found->set(value.name, value.type, value.data)) {
+                                 change.changed = true;
+                             }
                          }
+                         if (!added) change.only = found;
                          return kSuccess;
                      });
     // A missing hive (or folder) means the key went away since it was opened.
@@ -294,6 +297,9 @@ Status close_key(Key* key) noexcept {
     if (key == nullptr) return kInvalidParameter;
     const std::unique_ptr<Key> closed(key);
     if (!key->added && key->staged.empty()) return kSuccess;
+    // Let go of the hives the handle read: the commit may then edit the kept
+    // one rather than copy it.
+    for (Key::Layer& layer : key->layers) layer.found = {};
     return guarded(kWriteFault, [&] { return commit(*key); });
 }
 
