@@ -69,7 +69,7 @@ struct vantor::reg::Key {
         std::size_t next = 0;
     };
 
-    std::string path;    // below HKEY_LOCAL_MACHINE, in the case stored in a hive
+    std::string path;    // below HKEY_LOCAL_MACHINE, in a hive's case; for a handle that writes
     std::string target;  // the hive the writes go to; empty for a handle opened to read
     vantor::hive::Create create = vantor::hive::Create::kNo;  // how the target is made
     bool in_target = false;  // the target held the key: the commit changes it, not adds it
@@ -218,12 +218,13 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
             opened->layers[kMachine].found.key == nullptr) {
             return unreadable != kSuccess ? unreadable : kFileNotFound;
         }
-        opened->path = stored_path(*opened, wanted);
         // A write-access handle is refused up front, as the registry refuses
-        // KEY_ALL_ACCESS to a caller who may not write the key.
+        // KEY_ALL_ACCESS to a caller who may not write the key. Only such a
+        // handle needs the key's path, for its commit.
         if (access == Access::kAll) {
             status = choose_target(hives, opened.get());
             if (status != kSuccess) return status;
+            opened->path = stored_path(*opened, wanted);
         }
         *key = opened.release();
         return kSuccess;
