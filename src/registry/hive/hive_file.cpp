@@ -481,6 +481,7 @@ class Cache {
         Entry* entry = lock.owns_lock() ? held(path) : nullptr;
         if (entry == nullptr || !entry->settled || !(entry->stamp == stamp)) return nullptr;
         entry->used = ++clock_;
+        entry->lent = true;
         return entry->hive;
     }
 
@@ -495,12 +496,13 @@ class Cache {
         entry->stamp = stamp;
         entry->settled = settled;
         entry->used = ++clock_;
+        entry->lent = true;
         return entry->hive;
     }
 
     // What a writer about to replace the hive at `path`, which holds `text`,
     // starts from: the kept hive when it was parsed from (or written as)
-    // `text` (a copy of it if a reader still looks at it), with the text
+    // `text` (a copy of it if a reader was given it), with the text
     // and, when this process wrote it, where each key's section lies in it.
     // Either way nothing is kept for `path` until the writer keeps what it
     // wrote.
@@ -515,10 +517,11 @@ class Cache {
         Entry* entry = lock.owns_lock() ? held(path) : nullptr;
         if (entry == nullptr) return taken;
         if (entry->text == text) {
-            // Readers get their hive only from here, under the mutex: with
-            // no other owner now, nothing else can be looking at it.
-            taken.hive = entry->hive.use_count() == 1 ? std::move(entry->hive)
-                                                      : std::make_shared<Hive>(*entry->hive);
+            // A hive never lent to a reader is the writer's to edit. One
+            // that was may still be read: its owners let go of it without
+            // the mutex, so how many there are now tells nothing certain.
+            taken.hive =
+                entry->lent ? std::make_shared<Hive>(*entry->hive) : std::move(entry->hive);
             taken.text = std::move(entry->text);
             taken.sections = std::move(entry->sections);
         }
@@ -527,11 +530,13 @@ class Cache {
     }
 
     // Keeps the hive at `path` in place of the one kept for that file, else
-    // of the one used least recently.
-    void keep(const char* path, std::string text, const Stamp& stamp, bool settled,
+    // of the one used least recently; `lent` when the caller goes on
+    // reading it.
+    void keep(const char* path, std::string text, const Stamp& stamp, bool settled, bool lent,
               std::shared_ptr<Hive> hive, Sections sections = {}) {
         Entry old;  // let go of outside the lock
-        Entry kept{path, std::move(text), std::move(sections), stamp, settled, std::move(hive), 0};
+        Entry kept{
+            path, std::move(text), std::move(sections), stamp, settled, lent, std::move(hive), 0};
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
         if (!lock.owns_lock()) return;
         kept.used = ++clock_;
@@ -545,6 +550,7 @@ class Cache {
         Sections sections;  // where each key lies in text, when this process wrote it
         Stamp stamp{{}};
         bool settled = false;
+        bool lent = false;           // handed to a reader since it was kept
         std::shared_ptr<Hive> hive;  // null: nothing kept
         std::uint64_t used = 0;      // the clock when last found or kept
     };
@@ -638,7 +644,7 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
     }
     std::shared_ptr<Hive> hive = parsed(text.view());
     if (hive == nullptr) return reg::kBadDb;
-    cache().keep(path, std::string(text.view()), stamp, settled, hive);
+    cache().keep(path, std::string(text.view()), stamp, settled, true, hive);
     return view_key(std::move(hive), key_path, view);
 }
 
@@ -707,7 +713,7 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
     if (!change.changed) {
         // Nothing to write: what was taken still is the file's.
         if (!start.text.empty()) {
-            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false,
+            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false, false,
                          std::move(start.hive), std::move(start.sections));
         }
         return reg::kSuccess;
@@ -732,8 +738,8 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
     // The next call, reader or writer, compares the file with what was
     // written: just written, its times are not settled.
     if (status == reg::kSuccess) {
-        cache().keep(path.c_str(), std::move(written), Stamp(old), false, std::move(start.hive),
-                     std::move(sections));
+        cache().keep(path.c_str(), std::move(written), Stamp(old), false, false,
+                     std::move(start.hive), std::move(sections));
     }
     return status;
 }
