@@ -522,7 +522,8 @@ class Paths : public ::testing::Test {
     void SetUp() override {
         for (const char* name : kVariables) {
             const char* value = std::getenv(name);
-            saved_.emplace_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+            saved_.emplace_back(value != nullptr ? std::optional<std::string>(value)
+                                                 : std::nullopt);
             ::unsetenv(name);
         }
     }

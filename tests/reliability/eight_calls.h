@@ -39,9 +39,7 @@ inline bool keys_are(const KeyConfigSettings& keys, const KeyConfigSettings& exp
     return std::memcmp(&keys, &expected, sizeof keys) == 0;
 }
 
-inline bool game_is_default(const GameConfigSettings& game) {
-    return has_reader_defaults(game);
-}
+inline bool game_is_default(const GameConfigSettings& game) { return has_reader_defaults(game); }
 
 // Stores both custom records: "Stored", 55 and kCustomKeys.
 inline bool store_custom() {

@@ -27,7 +27,8 @@ namespace {
 
 [[noreturn]] void run(char** command) {
     ::execvp(command[0], command);
-    std::fprintf(stderr, "vantorctl_sandbox: cannot run %s: %s\n", command[0], std::strerror(errno));
+    std::fprintf(stderr, "vantorctl_sandbox: cannot run %s: %s\n", command[0],
+                 std::strerror(errno));
     std::_Exit(127);
 }
 
@@ -47,15 +48,19 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     int status = 2;
     if (mode == "--tmpfs" && argc > 3) {
-        status = vantor::test::with_private_tmpfs(argv[2], "mode=0755", [&]() -> int { run(argv + 3); });
+        status =
+            vantor::test::with_private_tmpfs(argv[2], "mode=0755", [&]() -> int { run(argv + 3); });
     } else if (mode == "--user" && argc > 4) {
         status = as_user(argv[2], argv[3], argv + 4);
     } else {
-        std::fprintf(stderr, "usage: vantorctl_sandbox --tmpfs FOLDER COMMAND... | --user UID HOME COMMAND...\n");
+        std::fprintf(
+            stderr,
+            "usage: vantorctl_sandbox --tmpfs FOLDER COMMAND... | --user UID HOME COMMAND...\n");
         return status;
     }
     if (status == vantor::test::kNoMount) {
-        std::fprintf(stderr, "vantorctl_sandbox: skipped: needs root (a private mount, other users)\n");
+        std::fprintf(stderr,
+                     "vantorctl_sandbox: skipped: needs root (a private mount, other users)\n");
     }
     return status;
 }

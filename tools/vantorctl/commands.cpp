@@ -158,7 +158,7 @@ void warn_shared_keys(const Records& records, std::ostream& err) {
 // "User store     FILE", or "Store  FILE" for one.
 void print_stores(const store::Sources& sources, std::ostream& out) {
     for (const store::Sources::Store& store : sources.stores()) {
-        const std::string title = !sources.layered()                    ? "Store"
+        const std::string title = !sources.layered()                       ? "Store"
                                   : std::string(store.file.role) == "user" ? "User store"
                                                                            : "Machine store";
         out << title << std::string(sources.layered() ? 15 - title.size() : 2, ' ')

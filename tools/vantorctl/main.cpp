@@ -48,9 +48,7 @@ std::string footer() {
 }
 #else
 std::string footer() {
-    return std::string(
-               "Stores: the machine's hive file, ") +
-           vantor::hive::default_machine_hive() +
+    return std::string("Stores: the machine's hive file, ") + vantor::hive::default_machine_hive() +
            ", and your own, which takes what you change when you may not write the machine's; "
            "your values show over the machine's.\n"
            "Environment:\n"

@@ -663,7 +663,8 @@ reg::Status check_writable(const std::string& path) {
     }
     // A missing folder is made by the first write: the nearest folder above
     // it that exists must let this process make it.
-    for (std::string at = folder; io::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) != 0;) {
+    for (std::string at = folder;
+         io::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) != 0;) {
         if (errno != ENOENT) return write_error();
         std::string parent = folder_path(locate(at));
         if (parent == at) return write_error();

@@ -110,12 +110,13 @@ enum class Create {
 // changed anything, replaces the hive. Unless `create` is kNo, the folder
 // (parents too) is made when missing and a missing hive is edited as an
 // empty one, then written, with the modes `create` gives whatever the umask;
-// with kNo, a missing hive fails with kFileNotFound. A corrupt hive (kBadDb) is never edited or rewritten. A
-// replaced hive keeps its permission bits, its owner where the writer may
-// give it away (as root), else its group where the writer belongs to it. On
-// failure the status comes from errno_status(), and the previous hive stays
-// in place unless the failure came after the rename (the folder could not be
-// flushed): then the new hive may or may not survive a power cut.
+// with kNo, a missing hive fails with kFileNotFound. A corrupt hive (kBadDb)
+// is never edited or rewritten. A replaced hive keeps its permission bits,
+// its owner where the writer may give it away (as root), else its group
+// where the writer belongs to it. On failure the status comes from
+// errno_status(), and the previous hive stays in place unless the failure
+// came after the rename (the folder could not be flushed): then the new
+// hive may or may not survive a power cut.
 reg::Status update(const std::string& path, Create create, const Edit& edit);
 
 }  // namespace vantor::hive
