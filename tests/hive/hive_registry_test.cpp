@@ -2,6 +2,7 @@
 // named by VANTOR_REGISTRY.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,11 +12,13 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "registry/hive/errno_status.h"
 #include "registry/hive/hive_file.h"
+#include "registry/hive/paths.h"
 #include "registry/registry.h"
 #include "support/files.h"
 #include "support/private_mount.h"
@@ -354,7 +357,7 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     // The replace refuses on its own too: a folder swapped for a link after
     // the up-front check is not written through.
     for (const std::string& path : {folder + "/system.reg", folder + "//system.reg"}) {
-        EXPECT_EQ(hive::update(path, true,
+        EXPECT_EQ(hive::update(path, hive::Create::kShared,
                                [](hive::Hive& hive, hive::Change& change) {
                                    hive.ensure("Software\\Swapped", &change.changed);
                                    return kSuccess;
@@ -508,6 +511,65 @@ TEST(ErrnoStatus, MapsEachErrnoToOneWin32Status) {
         EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kRead), row.read) << row.error;
         EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kWrite), row.write) << row.error;
     }
+}
+
+// Sets the variables the hive lookup reads for one test, and puts them back.
+class Paths : public ::testing::Test {
+  protected:
+    static constexpr const char* kVariables[] = {"VANTOR_REGISTRY", "VANTOR_USER_REGISTRY",
+                                                 "XDG_STATE_HOME", "HOME"};
+
+    void SetUp() override {
+        for (const char* name : kVariables) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(value != nullptr ? std::optional<std::string>(value)
+                                                 : std::nullopt);
+            ::unsetenv(name);
+        }
+    }
+
+    void TearDown() override {
+        for (std::size_t i = 0; i < saved_.size(); ++i) {
+            if (saved_[i]) {
+                ::setenv(kVariables[i], saved_[i]->c_str(), 1);
+            } else {
+                ::unsetenv(kVariables[i]);
+            }
+        }
+    }
+
+    static std::string user_hive() { return hive::find_hives().user; }
+
+  private:
+    std::vector<std::optional<std::string>> saved_;
+};
+
+TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
+    const passwd* entry = ::getpwuid(::getuid());
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
+    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg")
+        << "without HOME: the password database's";
+    ::setenv("HOME", "relative", 1);
+    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg");
+    ::setenv("HOME", "/home/ann/", 1);
+    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg");
+    ::setenv("XDG_STATE_HOME", "state", 1);
+    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg") << "a relative one is ignored";
+    ::setenv("XDG_STATE_HOME", "/var/state", 1);
+    EXPECT_EQ(user_hive(), "/var/state/vantor/user.reg");
+    ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
+    EXPECT_EQ(user_hive(), "mine.reg");
+    ::setenv("VANTOR_USER_REGISTRY", hive::default_machine_hive(), 1);
+    EXPECT_EQ(user_hive(), "") << "the machine's hive is no user hive";
+
+    // One file named: the whole registry.
+    ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
+    ::setenv("VANTOR_REGISTRY", "one.reg", 1);
+    EXPECT_EQ(hive::find_hives().machine, "one.reg");
+    EXPECT_EQ(user_hive(), "");
+    ::setenv("VANTOR_REGISTRY", "", 1);
+    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
 }
 
 }  // namespace

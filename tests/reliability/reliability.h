@@ -40,17 +40,19 @@ inline int run_child(const std::function<int()>& body, unsigned seconds = 60) {
     return wait_child(start_child(body, seconds));
 }
 
+// Every file in `folder` with its bytes: a snapshot to compare.
+inline std::map<std::string, std::string> files_in(const std::string& folder) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        found[entry.path().filename()] = slurp(entry.path());
+    }
+    return found;
+}
+
 // Each test gets a hive in a folder of its own, named by VANTOR_REGISTRY.
 class HiveFolder : public TempHiveTest {
   protected:
-    // Every file in the folder with its bytes: a snapshot to compare.
-    std::map<std::string, std::string> files() const {
-        std::map<std::string, std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-            found[entry.path().filename()] = slurp(entry.path());
-        }
-        return found;
-    }
+    std::map<std::string, std::string> files() const { return files_in(folder_); }
 
     // Temporary files of the hive's writers left in the folder.
     int temp_files() const {

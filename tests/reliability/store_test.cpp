@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "hive/format.h"
+#include "reliability/eight_calls.h"
 #include "reliability/reliability.h"
 #include "support/defaults.h"
 #include "support/private_mount.h"
@@ -23,78 +24,7 @@
 namespace vantor::test {
 namespace {
 
-constexpr int32_t kAccessDenied = 5;
-constexpr int32_t kWriteProtect = 19;
-constexpr int32_t kDiskFull = 112;
-constexpr int32_t kBadDb = 1009;
-constexpr uid_t kNobody = 65534;
-
-GameConfigSettings custom_game(const char* name, std::uint32_t volume) {
-    GameConfigSettings game{};
-    std::strcpy(game.UserName, name);
-    std::strcpy(game.SessionName, "Arena \"7\"");
-    game.TankType = 2;
-    game.MidiVolume = volume;
-    return game;
-}
-
-const KeyConfigSettings kCustomKeys = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-
-bool game_is(const GameConfigSettings& game, const char* name, std::uint32_t volume) {
-    return std::strcmp(game.UserName, name) == 0 && game.MidiVolume == volume && game.TankType == 2;
-}
-
-bool keys_are(const KeyConfigSettings& keys, const KeyConfigSettings& expected) {
-    return std::memcmp(&keys, &expected, sizeof keys) == 0;
-}
-
-bool game_is_default(const GameConfigSettings& game) {
-    return has_reader_defaults(game);
-}
-
-// Calls all eight functions on a store that holds the custom records and
-// may be read but not written. Returns 0, or the number of the first check
-// that failed.
-int check_read_only(int32_t refusal) {
-    GameConfigSettings game{};
-    KeyConfigSettings keys{};
-    if (GetGameConfigSettings(&game) != 1 || !game_is(game, "Stored", 55)) return 1;
-    if (GetKeyConfigSettings(&keys) != 1 || !keys_are(keys, kCustomKeys)) return 2;
-    const GameConfigSettings changed = custom_game("Changed", 99);
-    if (SetGameConfigSettings(&changed, VANTOR_MASK_ALL) != refusal) return 3;
-    if (SetKeyConfigSettings(&kCustomKeys, VANTOR_KEY_FIRE) != refusal) return 4;
-    if (SetDefaultGameSettings() != refusal) return 5;
-    if (SetDefaultKeySettings() != refusal) return 6;
-    if (SetAllDefaults() != refusal) return 7;
-    if (CreateRegKeys() != 0) return 8;
-    return 0;
-}
-
-// Calls all eight functions on a hive that cannot be read. Returns 0, or the
-// number of the first check that failed.
-int check_unreadable(int32_t refusal) {
-    GameConfigSettings game = custom_game("Host", 1);
-    KeyConfigSettings keys = kCustomKeys;
-    if (GetGameConfigSettings(&game) != 0 || !game_is_default(game)) return 1;
-    if (GetKeyConfigSettings(&keys) != 0 || keys.Fire != key_defaults().Fire) return 2;
-    if (SetGameConfigSettings(&game, VANTOR_MASK_ALL) != refusal) return 3;
-    if (SetKeyConfigSettings(&keys, VANTOR_MASK_ALL) != refusal) return 4;
-    if (SetDefaultGameSettings() != refusal) return 5;
-    if (SetDefaultKeySettings() != refusal) return 6;
-    if (SetAllDefaults() != refusal) return 7;
-    if (CreateRegKeys() != 0) return 8;
-    return 0;
-}
-
-class Store : public HiveFolder {
-  protected:
-    // Both keys with the custom records.
-    static bool store_custom() {
-        const GameConfigSettings game = custom_game("Stored", 55);
-        return SetGameConfigSettings(&game, VANTOR_MASK_ALL) == 0 &&
-               SetKeyConfigSettings(&kCustomKeys, VANTOR_MASK_ALL) == 0;
-    }
-};
+using Store = HiveFolder;
 
 TEST_F(Store, FullDiskFailsWritesKeepsTheHiveAndRecovers) {
     const int failed = with_private_tmpfs(folder_, "size=64k", [&] {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "registry/hive/paths.h"
 #include "store/in_memory.h"
 
 namespace vantor::test {
@@ -108,6 +109,33 @@ TEST_F(Cache, WritesKeepTheHiveWholeAndCanonicalAndKeepOthersEdits) {
             memfs::overwrite(kHive, text.replace(text.find("one"), 3, "two"));
         }
     }
+}
+
+// A reader of the machine's hive and a user's own keeps both: each call
+// checks each by one stat(), and takes a value from the user's hive where it
+// holds it, from the machine's otherwise.
+TEST_F(Cache, LayeredReaderKeepsBothHives) {
+    if (std::string(hive::default_machine_hive()) != kHive) GTEST_SKIP() << "another default hive";
+    constexpr const char* kUserHive = "/home/ann/.local/state/vantor/user.reg";
+    hive_with(1);
+    memfs::put_file(kUserHive,
+                    "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Keyboard]\n"
+                    "\"Fire\"=dword:00000046\n");
+    ::unsetenv("VANTOR_REGISTRY");
+    ::setenv("VANTOR_USER_REGISTRY", kUserHive, 1);
+    memfs::advance(10);
+    GameConfigSettings game{};
+    KeyConfigSettings keys{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    for (int i = 0; i < 3; ++i) {
+        memfs::clear_log();
+        ASSERT_EQ(GetGameConfigSettings(&game), 1);
+        ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
+        EXPECT_EQ(memfs::log(), (std::vector<std::string>{"stat", "stat", "stat", "stat"}));
+    }
+    EXPECT_EQ(user_of(game), 1);
+    EXPECT_EQ(keys.Fire, 0x46U);
+    EXPECT_EQ(keys.Brakes, key_record(1).Brakes);
 }
 
 }  // namespace

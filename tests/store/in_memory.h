@@ -48,7 +48,10 @@ class InMemory : public ::testing::Test {
         memfs::reset();
         ::setenv("VANTOR_REGISTRY", kHive, 1);
     }
-    void TearDown() override { ::unsetenv("VANTOR_REGISTRY"); }
+    void TearDown() override {
+        ::unsetenv("VANTOR_REGISTRY");
+        ::unsetenv("VANTOR_USER_REGISTRY");
+    }
 };
 
 }  // namespace vantor::test

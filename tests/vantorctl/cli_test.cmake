@@ -1,9 +1,13 @@
 # Runs the real vantorctl against a store of its own: one case per run.
 #
 #   cmake -DVANTORCTL=path -DCASE=name -DWORK=dir -DVERSION=x.y.z.w
-#         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32] -P cli_test.cmake
+#         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32]
+#         [-DSANDBOX=vantorctl_sandbox -DMACHINE_HIVE=file -DHOMES=dir] -P cli_test.cmake
 #
-# Natively the store is a hive file in WORK (VANTOR_REGISTRY). With an
+# Natively the store is a hive file in WORK (VANTOR_REGISTRY), except in
+# the users_ cases: those run in a sandbox where MACHINE_HIVE, the
+# library's default, and HOMES, which holds the users' home folders, are
+# the test's own, and run the tool as root and as other users. With an
 # emulator the store is the Wine prefix's registry: a fresh store deletes
 # the game's keys there, and "unchanged" compares exports. REG_VIEW is the
 # registry view reg.exe must use to see the game's keys (/reg:32 for the
@@ -17,9 +21,35 @@ vantor_value_defaults("${SOURCE}")
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 set(HIVE "${WORK}/system.reg")
-if(NOT EMULATOR)
+if(CASE MATCHES "^users_")
+  set(HIVE "${MACHINE_HIVE}")
+  foreach(variable VANTOR_REGISTRY VANTOR_USER_REGISTRY XDG_STATE_HOME)
+    unset(ENV{${variable}})
+  endforeach()
+elseif(NOT EMULATOR)
   set(ENV{VANTOR_REGISTRY} "${HIVE}")
 endif()
+
+# as(WHO): the next ctl() calls run as root, ann (nobody), bob (the uid
+# below) or carl (the one below that, whose home folder root owns), each
+# with a home folder in HOMES and no variable that chooses the store.
+function(as who)
+  set(uids ann 65534 bob 65533 carl 65532)
+  set(home "${HOMES}/home-${who}")
+  set(USER_HIVE "${home}/.local/state/vantor/user.reg" PARENT_SCOPE)
+  if(who STREQUAL "root")
+    set(ENV{HOME} "${home}")
+    set(AS "" PARENT_SCOPE)
+    return()
+  endif()
+  list(FIND uids ${who} at)
+  math(EXPR at "${at} + 1")
+  list(GET uids ${at} uid)
+  if(who STREQUAL "carl")
+    file(MAKE_DIRECTORY "${home}")
+  endif()
+  set(AS "${SANDBOX}" --user ${uid} "${home}" PARENT_SCOPE)
+endfunction()
 
 # ctl(EXIT ARGS...): runs vantorctl in WORK, expects the exit code, and sets
 # OUT and ERR. "INPUT file" first feeds standard input from a file, and
@@ -43,7 +73,7 @@ function(ctl expected)
   if(NOT redirect MATCHES "OUTPUT_FILE")
     list(APPEND redirect OUTPUT_VARIABLE out)
   endif()
-  execute_process(COMMAND ${EMULATOR} "${VANTORCTL}" ${args}
+  execute_process(COMMAND ${EMULATOR} ${AS} "${VANTORCTL}" ${args}
     WORKING_DIRECTORY "${WORK}" ${redirect}
     RESULT_VARIABLE code ERROR_VARIABLE err)
   if(NOT code STREQUAL "${expected}")
@@ -601,6 +631,96 @@ elseif(CASE STREQUAL "registry_option")
     ctl(0 --help)
     expect_match("${OUT}" "VANTOR_REGISTRY")
   endif()
+
+elseif(CASE STREQUAL "users_layered")
+  # Root, before there is any store: the machine's hive is made, for every
+  # user to read, and root has no hive of its own.
+  as(root)
+  ctl(0 set Lives=3 "User Name=Admin")
+  if(NOT EXISTS "${HIVE}" OR EXISTS "${USER_HIVE}")
+    message(FATAL_ERROR "root's set did not go to the machine's hive")
+  endif()
+  ctl(0 show game)
+  expect_match("${OUT}" "^Machine store  ${HIVE}\nUser store     ${USER_HIVE}\n\nGame settings")
+  expect_match("${OUT}" "\n  \\* machine  User Name +Admin\n")
+  snapshot(machine)
+  # Ann, with no variable set, sees the machine's values and saves her own.
+  as(ann)
+  ctl(0 show)
+  expect_match("${OUT}" "\n  \\* machine  Lives +3\n")
+  expect_match("${OUT}" "\n    machine  Fire +[^ \n]+ +${DEFAULT_Fire}\n")
+  ctl(0 set Fire=F Lives=5)
+  ctl(0 get Fire Lives "User Name")
+  expect_match("${OUT}" "^F\n5\nAdmin\n$")
+  ctl(0 show --json)
+  expect_json("${OUT}" "${USER_HIVE}" stores user)
+  expect_json("${OUT}" "${HIVE}" stores machine)
+  expect_json("${OUT}" user keys values Fire store)
+  expect_json("${OUT}" user game values Lives store)
+  expect_json("${OUT}" machine game values "User Name" store)
+  ctl(0 show keys)
+  expect_match("${OUT}" "\n  \\* user     Fire +F +70\n")
+  expect_unchanged("${machine}" "ann's set")
+  # Bob sees the machine's values, not Ann's.
+  as(bob)
+  ctl(0 get --json Fire Lives)
+  expect_json("${OUT}" ${DEFAULT_Fire} Fire value)
+  expect_json("${OUT}" machine Fire store)
+  expect_json("${OUT}" 3 Lives value)
+  # Root's change shows to Ann where she has no value of her own.
+  as(root)
+  ctl(0 set "User Name=Boss")
+  snapshot(after)
+  if(after STREQUAL machine OR EXISTS "${USER_HIVE}")
+    message(FATAL_ERROR "root's second set did not go to the machine's hive")
+  endif()
+  as(ann)
+  ctl(0 get "User Name" Lives)
+  expect_match("${OUT}" "^Boss\n5\n$")
+
+elseif(CASE STREQUAL "users_failures")
+  as(root)
+  ctl(0 create)
+  ctl(0 set Lives=3)
+  # A home folder the user may not write: the machine's values, and a
+  # write fails naming both files.
+  as(carl)
+  ctl(0 show)
+  expect_match("${OUT}" "\n  \\* machine  Lives +3\n")
+  ctl(1 set Fire=G)
+  expect_match("${ERR}" "writing the key bindings failed: status 5 [^;]*; machine store ${HIVE}, user store ${USER_HIVE}\n")
+  # A corrupt machine's hive is reported, and no copy of the user's hides it.
+  file(READ "${HIVE}" good)
+  file(WRITE "${HIVE}" "REGEDIT4\n\n${GAME_KEY}\n\"Oops\"=what\n")
+  snapshot(before)
+  as(ann)
+  foreach(command "show" "set Fire=G" "reset")
+    separate_arguments(command)
+    ctl(1 ${command})
+    expect_match("${ERR}" "${HIVE}:4: corrupt store: malformed value line; machine store ${HIVE}, user store ${USER_HIVE}\n")
+  endforeach()
+  expect_unchanged("${before}" "a command on a corrupt machine's hive")
+  if(EXISTS "${USER_HIVE}")
+    message(FATAL_ERROR "a user's hive was made beside a corrupt machine's hive")
+  endif()
+  # So is a corrupt user's hive.
+  file(WRITE "${HIVE}" "${good}")
+  ctl(0 set Fire=G)
+  file(APPEND "${USER_HIVE}" "\"Oops\"=what\n")
+  ctl(1 get Fire)
+  expect_match("${ERR}" "${USER_HIVE}:[0-9]+: corrupt store: malformed value line; machine store")
+  # A machine's hive she may not read: her own values alone, and a key she
+  # has none of is made in her hive.
+  file(REMOVE "${USER_HIVE}")
+  ctl(0 set Fire=G)
+  file(CHMOD "${HIVE}" PERMISSIONS OWNER_READ OWNER_WRITE)
+  ctl(0 show)
+  expect_match("${OUT}" "^Machine store  ${HIVE}  \\(you may not read it")
+  expect_match("${OUT}" "\n  \\* user     Fire +G +71\n")
+  expect_match("${OUT}" "Game settings[^\n]*\n  \\(the key was missing: created with the defaults\\)")
+  ctl(0 show game --json)
+  expect_json("${OUT}" read game state)
+  expect_json("${OUT}" user game values Lives store)
 
 else()
   message(FATAL_ERROR "unknown case '${CASE}'")

@@ -11,6 +11,7 @@
 #include "platform.h"
 #include "reg_file.h"
 #include "registry/codes.h"
+#include "store.h"
 #include "values.h"
 
 namespace vantorctl {
@@ -89,7 +90,7 @@ bool read_records(const Api& api, const bool (&wanted)[2], Records* records, Str
         if (!wanted[static_cast<int>(record)]) continue;
         if (read_record(api, record, records) == ReadState::kNotSaved) {
             io.err << "vantorctl " << command << ": " << full_key(record)
-                   << " is missing and the library could not create it\n";
+                   << " is missing and the library could not create it" << store::named() << "\n";
             all_read = false;
         }
     }
@@ -153,8 +154,23 @@ void warn_shared_keys(const Records& records, std::ostream& err) {
     }
 }
 
-void print_table(Record record, const Records& records, ReadState state, Streams io,
-                 bool* any_changed) {
+// The hive files before the records, natively: "Machine store  FILE" and
+// "User store     FILE", or "Store  FILE" for one.
+void print_stores(const store::Sources& sources, std::ostream& out) {
+    for (const store::Sources::Store& store : sources.stores()) {
+        const std::string title = !sources.layered()                       ? "Store"
+                                  : std::string(store.file.role) == "user" ? "User store"
+                                                                           : "Machine store";
+        out << title << std::string(sources.layered() ? 15 - title.size() : 2, ' ')
+            << store.file.path;
+        if (store.unreadable) out << "  (you may not read it: your own values only)";
+        out << "\n";
+    }
+    if (!sources.stores().empty()) out << "\n";
+}
+
+void print_table(Record record, const Records& records, ReadState state,
+                 const store::Sources& sources, Streams io, bool* any_changed) {
     std::ostream& out = io.out;
     out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
         << "]\n";
@@ -176,8 +192,13 @@ void print_table(Record record, const Records& records, ReadState state, Streams
         if (field->record != record) continue;
         const bool changed = !is_default(records, *field);
         *any_changed |= changed;
-        out << (changed ? "  * " : "    ") << std::left << std::setw(static_cast<int>(name_width))
-            << field->name << "  ";
+        out << (changed ? "  * " : "    ") << std::left;
+        // With a user's hive besides the machine's, which one the value is from.
+        if (sources.layered()) {
+            const char* source = store::source_name(sources.of(*field));
+            out << std::setw(9) << (source != nullptr ? source : "-");
+        }
+        out << std::setw(static_cast<int>(name_width)) << field->name << "  ";
         switch (field->kind) {
             case Kind::kText:
                 out << displayed(get_text(records, *field), io.charset);
@@ -203,8 +224,8 @@ void print_table(Record record, const Records& records, ReadState state, Streams
 }
 
 // One value for JSON: texts decoded from windows-1252, which keeps every
-// byte.
-Json value_json(const Records& records, const Setting& field) {
+// byte; natively, the store it comes from (null: none holds it).
+Json value_json(const Records& records, const Setting& field, const store::Sources& sources) {
     Json value;
     if (field.kind == Kind::kText) {
         value["value"] = windows1252_to_utf8(get_text(records, field));
@@ -218,13 +239,19 @@ Json value_json(const Records& records, const Setting& field) {
         value["same_key_as"] = std::move(others);
     }
     value["default"] = is_default(records, field);
+    const store::Source source = sources.of(field);
+    if (source != store::Source::kUnknown) {
+        const char* name = store::source_name(source);
+        value["store"] = name != nullptr ? Json(name) : Json(nullptr);
+    }
     return value;
 }
 
-Json record_json(Record record, const Records& records, ReadState state) {
+Json record_json(Record record, const Records& records, ReadState state,
+                 const store::Sources& sources) {
     Json values = Json::object();
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
-        if (field->record == record) values[field->name] = value_json(records, *field);
+        if (field->record == record) values[field->name] = value_json(records, *field, sources);
     }
     return {{"registry_key", full_key(record)},
             {"state", state_name(state)},
@@ -259,7 +286,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
                                                         : api.set_keys(&records.keys, mask);
     if (status != 0) {
         err << "vantorctl: writing the " << record_title(record)
-            << " failed: " << status_text(status) << "\n";
+            << " failed: " << status_text(status) << store::named() << "\n";
         return false;
     }
     if (record == Record::kKeys) warn_shared_keys(records, err);
@@ -287,25 +314,40 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
-    Json document = Json::object();
-    bool any_changed = false;
-    bool first = true;
+    ReadState states[2] = {};
     int exit_code = kExitOk;
     for (const Record record : kRecords) {
         if (only && *only != record) continue;
-        const ReadState state = read_record(*api, record, &records);
-        if (state == ReadState::kNotSaved) {
+        states[static_cast<int>(record)] = read_record(*api, record, &records);
+        if (states[static_cast<int>(record)] == ReadState::kNotSaved) {
             io.err << "vantorctl: " << full_key(record)
-                   << " is missing and the library could not create it\n";
+                   << " is missing and the library could not create it" << store::named() << "\n";
             exit_code = kExitFailed;
         }
+    }
+    // After the reads, which may have seeded a hive.
+    const store::Sources sources = store::Sources::read();
+    Json document = Json::object();
+    if (json && !sources.stores().empty()) {
+        Json stores = Json::object();
+        for (const store::Sources::Store& store : sources.stores()) {
+            stores[store.file.role] = store.file.path;
+        }
+        document["stores"] = std::move(stores);
+    }
+    if (!json) print_stores(sources, io.out);
+    bool any_changed = false;
+    bool first = true;
+    for (const Record record : kRecords) {
+        if (only && *only != record) continue;
+        const ReadState state = states[static_cast<int>(record)];
         if (json) {
-            document[record_word(record)] = record_json(record, records, state);
+            document[record_word(record)] = record_json(record, records, state, sources);
             continue;
         }
         if (!first) io.out << "\n";
         first = false;
-        print_table(record, records, state, io, &any_changed);
+        print_table(record, records, state, sources, io, &any_changed);
     }
     if (json) {
         print_json(document, io.out);
@@ -330,7 +372,10 @@ int run_get(const LoadApi& load, const std::vector<std::string>& names, bool jso
     if (!read_records(*api, wanted, &records, io, "get")) return kExitFailed;
     if (json) {
         Json document = Json::object();
-        for (const Setting* field : fields) document[field->name] = value_json(records, *field);
+        const store::Sources sources = store::Sources::read();
+        for (const Setting* field : fields) {
+            document[field->name] = value_json(records, *field, sources);
+        }
         print_json(document, io.out);
     } else {
         for (const Setting* field : fields) {
@@ -376,7 +421,7 @@ int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams
                                                            : api->set_default_keys();
     if (status != 0) {
         io.err << "vantorctl reset: the library could not store the defaults: "
-               << status_text(status) << "\n";
+               << status_text(status) << store::named() << "\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -497,7 +542,8 @@ int run_create(const LoadApi& load, Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     if (api->create_reg_keys() == 0) {
-        io.err << "vantorctl create: the library could not create the keys\n";
+        io.err << "vantorctl create: the library could not create the keys" << store::named()
+               << "\n";
         return kExitFailed;
     }
     return kExitOk;

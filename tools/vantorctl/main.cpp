@@ -17,6 +17,9 @@
 #include "library.h"
 #include "platform.h"
 #include "store.h"
+#ifndef _WIN32
+#include "registry/hive/paths.h"
+#endif
 
 #ifndef VANTORCTL_VERSION
 #define VANTORCTL_VERSION "unknown"
@@ -39,16 +42,22 @@ constexpr const char* kSetHelp =
     "one key are warned of.\n";
 
 #ifdef _WIN32
-constexpr const char* kFooter =
-    "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
-    "(in the 32-bit view on 64-bit Windows).\n";
+std::string footer() {
+    return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
+           "(in the 32-bit view on 64-bit Windows).\n";
+}
 #else
-constexpr const char* kFooter =
-    "Environment:\n"
-    "  VANTOR_REGISTRY  the hive file the library keeps the settings in (default: "
-    VANTORCTL_DEFAULT_REGISTRY "); --registry sets it.\n"
-    "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
-    "written).\n";
+std::string footer() {
+    return std::string("Stores: the machine's hive file, ") + vantor::hive::default_machine_hive() +
+           ", and your own, which takes what you change when you may not write the machine's; "
+           "your values show over the machine's.\n"
+           "Environment:\n"
+           "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
+           "  VANTOR_USER_REGISTRY  your own hive file (default: "
+           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg).\n"
+           "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
+           "written).\n";
+}
 #endif
 
 // How a command runs once the command line is parsed.
@@ -202,13 +211,14 @@ int run(int argc, char** argv) {
                  "vantorctl"};
     app.require_subcommand(0, 1);
     app.fallthrough();
-    app.footer(kFooter);
+    app.footer(footer());
     std::string library_path;
     app.add_option("--library", library_path,
                    "The settings library to use (default: the one installed with vantorctl)");
     std::optional<std::string> registry;
     app.add_option("--registry", registry,
-                   "The hive file to keep the settings in, for the library: sets VANTOR_REGISTRY");
+                   "One hive file to keep the settings in, in place of the machine's and "
+                   "your own: sets VANTOR_REGISTRY");
     bool version = false;
     app.add_flag("--version", version, "Print the versions of vantorctl and the library");
 
@@ -249,7 +259,7 @@ int run(int argc, char** argv) {
     const LoadApi load = [&]() -> const vantorctl::Api* {
         if (!load_library()) return nullptr;
         if (const std::string problem = vantorctl::store::problem(); !problem.empty()) {
-            std::cerr << "vantorctl: " << problem << "\n";
+            std::cerr << "vantorctl: " << problem << vantorctl::store::named() << "\n";
             return nullptr;
         }
         return &library->api;

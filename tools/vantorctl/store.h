@@ -1,26 +1,77 @@
-// Where the library keeps the settings, found as the library finds it, so
-// the tool can name the file behind a failure. Natively that is the stand-in
-// registry's hive file; on Windows the registry, which has no file to name.
+// Where the library keeps the settings, found by the library's own rule, so
+// that the tool can name the files and tell which one each value comes
+// from. Natively that is the stand-in registry's hive files: the machine's
+// and the user's own (see src/registry/hive/paths.h), or the one that
+// VANTOR_REGISTRY names; on Windows the registry, which has no file to name.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "fields.h"
+#include "hive/model.h"
+
 namespace vantorctl::store {
 
-// Makes the library use the hive file `path` (the --registry option): sets
-// VANTOR_REGISTRY for it. Returns false, saying why, on Windows or for an
-// empty path.
+// Makes the library use the hive file `path` alone (the --registry option):
+// sets VANTOR_REGISTRY for it. Returns false, saying why, on Windows or for
+// an empty path.
 bool use_file(const std::string& path, std::string* error);
 
-// The hive files the library reads, in the order it reads them: natively
-// $VANTOR_REGISTRY when set and not empty, else the built-in default; on
-// Windows none.
-std::vector<std::string> files();
+// One hive file and the part it plays.
+struct File {
+    std::string path;
+    const char* role;  // "machine" or "user"
+};
 
-// Empty when each of files() is a hive the library can read, or does not
-// exist yet; otherwise what is wrong, naming the file and, for a hive that
-// does not parse, the line: "/var/lib/vantor/system.reg:7: corrupt store: malformed key line".
+// The hive files the library reads, the machine's first; on Windows none.
+std::vector<File> files();
+
+// Empty when the library can read each of files() that exists, or may go
+// without it (a machine's hive the user may not read, when the user has a
+// hive of their own); otherwise what is wrong, naming the file and, for a
+// hive that does not parse, the line: "/var/lib/vantor/system.reg:7:
+// corrupt store: malformed key line".
 std::string problem();
+
+// The files for a message about a failure: natively
+// "; machine store /var/lib/vantor/system.reg, user store /home/ann/..."
+// (or "; store FILE" for one), on Windows empty.
+std::string named();
+
+// Where a value shown comes from.
+enum class Source {
+    kUnknown,  // on Windows, where the registry does not say
+    kNone,     // no store holds it: the reader's default
+    kMachine,
+    kUser,
+};
+
+// "machine", "user", or nullptr for kNone and kUnknown.
+const char* source_name(Source source);
+
+// The hive files as they are now, to tell where each value comes from as
+// the library does: the user's hive where it holds the key and the value,
+// else the machine's.
+class Sources {
+  public:
+    struct Store {
+        File file;
+        std::optional<vantor::hive::Hive> hive;  // nothing: missing, or not read
+        bool unreadable = false;                 // there, but the user may not read it
+    };
+
+    // Reads and parses the files.
+    static Sources read();
+
+    const std::vector<Store>& stores() const { return stores_; }
+    // True when there is a user's hive besides the machine's.
+    bool layered() const { return stores_.size() > 1; }
+    Source of(const Setting& field) const;
+
+  private:
+    std::vector<Store> stores_;
+};
 
 }  // namespace vantorctl::store

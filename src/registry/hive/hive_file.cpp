@@ -1,7 +1,6 @@
 #include "registry/hive/hive_file.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,15 +18,21 @@
 #include "registry/hive/errno_status.h"
 #include "registry/hive/io.h"
 
-#ifndef VANTOR_DEFAULT_REGISTRY
-#error "VANTOR_DEFAULT_REGISTRY must name the default hive file"
-#endif
-
 namespace vantor::hive {
 namespace {
 
-constexpr mode_t kHiveMode = 0644;
-constexpr mode_t kFolderMode = 0755;
+// The modes of a new hive and of the folders made for it.
+struct Modes {
+    mode_t folder;
+    mode_t hive;
+};
+
+// The machine's hive is for every user of the machine to read; a user's own
+// for its owner alone.
+Modes modes_for(Create create) noexcept {
+    return create == Create::kPrivate ? Modes{0700, 0600} : Modes{0755, 0644};
+}
+
 constexpr std::string_view kTempInfix = ".tmp.";
 constexpr std::size_t kTempSuffixLength = 6;
 constexpr long kMillisecond = 1000 * 1000;
@@ -113,9 +118,8 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 }
 
 // Opens the folder at `folder` (the working folder when empty) for use with
-// the *at() calls. With `create`, makes each missing folder on the way,
-// mode 0755 whatever the umask: the hive is meant to be readable by every
-// user of the machine.
+// the *at() calls. With `make`, makes each missing folder on the way, with
+// that mode whatever the umask.
 //
 // Nothing is done by path once a folder exists: each one is opened relative
 // to its parent, a new one is opened without following links before its mode
@@ -123,7 +127,7 @@ int open_unlinked_folder(int at, const char* name) noexcept {
 // link's target), and each new folder is flushed into its parent. The hive's
 // own folder is never taken through a link (ELOOP); folders above it may be
 // links, as the system's layout may have them.
-reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
+reg::Status open_folder(const std::string& folder, const mode_t* make, Fd* out) {
     // The usual case, a folder that exists, takes one call: resolving the
     // whole path follows links above the folder as the walk below does, and
     // not one in the folder's own place.
@@ -156,15 +160,15 @@ reg::Status open_folder(const std::string& folder, bool create, Fd* out) {
                         : io::openat(at.get(), part, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         };
         int next = open_part();
-        if (next < 0 && errno == ENOENT && create) {
-            if (io::mkdirat(at.get(), part, kFolderMode) != 0) {
+        if (next < 0 && errno == ENOENT && make != nullptr) {
+            if (io::mkdirat(at.get(), part, *make) != 0) {
                 if (errno != EEXIST) return write_error();
                 next = open_part();  // made meanwhile by another writer
             } else {
                 next = open_unlinked_folder(at.get(), part);
                 if (next < 0) return write_error();
                 Fd made(next);
-                if (io::fchmod(made.get(), kFolderMode) != 0 || io::fsync(at.get()) != 0) {
+                if (io::fchmod(made.get(), *make) != 0 || io::fsync(at.get()) != 0) {
                     return write_error();
                 }
                 next = made.release();
@@ -298,18 +302,20 @@ mode_t lock_mode(mode_t hive) noexcept {
 }
 
 // Opens and locks "<hive>.lock" in the folder open as `folder`; `hive` is
-// the hive's status, or null when there is none yet. Read-only is enough for
-// flock(), and lets a writer whose rights come from the folder use a lock
-// file made by another. Only a regular file will do: O_NONBLOCK keeps a FIFO
-// put in its place from blocking every writer in open().
+// the hive's status, or null when there is none yet and it will be made
+// with mode `new_hive`. Read-only is enough for flock(), and lets a writer
+// whose rights come from the folder use a lock file made by another. Only a
+// regular file will do: O_NONBLOCK keeps a FIFO put in its place from
+// blocking every writer in open().
 //
 // The lock file follows the hive: its group (and owner, as root) and a mode
 // derived from the hive's, set by whoever may (its owner or root). A writer
 // waits for the lock a bounded time; a lock held longer, by a writer stuck
 // on a dying disk or by someone holding it on purpose, gives EWOULDBLOCK.
-reg::Status lock(int folder, const std::string& name, const struct stat* hive, Fd* out) {
+reg::Status lock(int folder, const std::string& name, const struct stat* hive, mode_t new_hive,
+                 Fd* out) {
     const std::string lock_name = name + ".lock";
-    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : kHiveMode);
+    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : new_hive);
     out->reset(io::openat(folder, lock_name.c_str(),
                           O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
                           mode));
@@ -370,9 +376,10 @@ std::string temp_name(const std::string& name) {
 
 // Writes `text` to a new temporary file in the folder open as `folder` and
 // renames it over the hive `name`; `old` is the hive's status, or null when
-// there is none. The change is durable when this returns kSuccess.
+// there is none and the new hive gets mode `new_hive`. The change is durable
+// when this returns kSuccess.
 reg::Status replace(int folder, const std::string& name, const std::string& text,
-                    const struct stat* old) {
+                    const struct stat* old, mode_t new_hive) {
     Fd fd;
     std::string temp;
     for (int tries = 0; !fd && tries < 100; ++tries) {
@@ -391,7 +398,7 @@ reg::Status replace(int folder, const std::string& name, const std::string& text
         // the group, so that the group's other members may still write it.
         io::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid);
     }
-    if (io::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : kHiveMode) != 0) {
+    if (io::fchmod(fd.get(), old != nullptr ? old->st_mode & 07777 : new_hive) != 0) {
         return write_error();
     }
     if (io::fsync(fd.get()) != 0 || !fd.close()) return write_error();
@@ -449,8 +456,9 @@ struct Stamp {
     }
 };
 
-// The last hive read or written whole: its path, its bytes, the hive they
-// parse to, and what stat() told of the file when it was read.
+// The last hives read or written whole, one for each of two files at most
+// (the machine's hive and a user's): for each its path, its bytes, the hive
+// they parse to, and what stat() told of the file when it was read.
 //
 // A reader may take the hive on the file's stamp alone only when the stamp
 // was settled when the file was read (see Stamp::settled()); otherwise the
@@ -470,8 +478,11 @@ class Cache {
     // settled stamp it was kept with.
     std::shared_ptr<const Hive> find(const char* path, const Stamp& stamp) {
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock() || !holds(path) || !settled_ || !(stamp_ == stamp)) return nullptr;
-        return hive_;
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr || !entry->settled || !(entry->stamp == stamp)) return nullptr;
+        entry->used = ++clock_;
+        entry->lent = true;
+        return entry->hive;
     }
 
     // The kept hive, when it is the one at `path` and parsed from exactly
@@ -480,17 +491,21 @@ class Cache {
     std::shared_ptr<const Hive> match(const char* path, std::string_view text, const Stamp& stamp,
                                       bool settled) {
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock() || !holds(path) || text_ != text) return nullptr;
-        stamp_ = stamp;
-        settled_ = settled;
-        return hive_;
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr || entry->text != text) return nullptr;
+        entry->stamp = stamp;
+        entry->settled = settled;
+        entry->used = ++clock_;
+        entry->lent = true;
+        return entry->hive;
     }
 
     // What a writer about to replace the hive at `path`, which holds `text`,
     // starts from: the kept hive when it was parsed from (or written as)
-    // `text` (a copy of it if a reader still looks at it), with the text
+    // `text` (a copy of it if a reader was given it), with the text
     // and, when this process wrote it, where each key's section lies in it.
-    // Either way nothing is kept until the writer keeps what it wrote.
+    // Either way nothing is kept for `path` until the writer keeps what it
+    // wrote.
     struct Taken {
         std::shared_ptr<Hive> hive;  // null: nothing kept for these bytes
         std::string text;
@@ -499,50 +514,66 @@ class Cache {
     Taken take(const char* path, std::string_view text) {
         Taken taken;
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-        if (!lock.owns_lock() || !holds(path)) return taken;
-        if (text_ == text) {
-            // Readers get their hive only from here, under the mutex: with
-            // no other owner now, nothing else can be looking at it.
-            taken.hive = hive_.use_count() == 1 ? std::move(hive_) : std::make_shared<Hive>(*hive_);
-            taken.text = std::move(text_);
-            taken.sections = std::move(sections_);
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry == nullptr) return taken;
+        if (entry->text == text) {
+            // A hive never lent to a reader is the writer's to edit. One
+            // that was may still be read: its owners let go of it without
+            // the mutex, so how many there are now tells nothing certain.
+            taken.hive =
+                entry->lent ? std::make_shared<Hive>(*entry->hive) : std::move(entry->hive);
+            taken.text = std::move(entry->text);
+            taken.sections = std::move(entry->sections);
         }
-        forget();
+        *entry = Entry{};
         return taken;
     }
 
-    void keep(const char* path, std::string text, const Stamp& stamp, bool settled,
+    // Keeps the hive at `path` in place of the one kept for that file, else
+    // of the one used least recently; `lent` when the caller goes on
+    // reading it.
+    void keep(const char* path, std::string text, const Stamp& stamp, bool settled, bool lent,
               std::shared_ptr<Hive> hive, Sections sections = {}) {
-        std::shared_ptr<Hive> old;  // let go of outside the lock
-        std::string old_text;
-        Sections old_sections;
-        std::string kept_path = path;
+        Entry old;  // let go of outside the lock
+        Entry kept{
+            path, std::move(text), std::move(sections), stamp, settled, lent, std::move(hive), 0};
         const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
         if (!lock.owns_lock()) return;
-        old = std::exchange(hive_, std::move(hive));
-        old_text = std::exchange(text_, std::move(text));
-        old_sections = std::exchange(sections_, std::move(sections));
-        path_.swap(kept_path);
-        stamp_ = stamp;
-        settled_ = settled;
+        kept.used = ++clock_;
+        old = std::exchange(slot_for(path), std::move(kept));
     }
 
   private:
-    bool holds(const char* path) const { return hive_ != nullptr && path_ == path; }
-    void forget() {
-        hive_.reset();
-        text_.clear();
-        sections_.clear();
-        path_.clear();
+    struct Entry {
+        std::string path;
+        std::string text;
+        Sections sections;  // where each key lies in text, when this process wrote it
+        Stamp stamp{{}};
+        bool settled = false;
+        bool lent = false;           // handed to a reader since it was kept
+        std::shared_ptr<Hive> hive;  // null: nothing kept
+        std::uint64_t used = 0;      // the clock when last found or kept
+    };
+
+    Entry* held(const char* path) {
+        for (Entry& entry : entries_) {
+            if (entry.hive != nullptr && entry.path == path) return &entry;
+        }
+        return nullptr;
+    }
+
+    Entry& slot_for(const char* path) {
+        Entry* slot = &entries_[0];
+        for (Entry& entry : entries_) {
+            if (entry.path == path) return entry;
+            if (entry.used < slot->used) slot = &entry;
+        }
+        return *slot;
     }
 
     std::mutex mutex_;
-    std::string path_;
-    std::string text_;
-    Sections sections_;  // where each key lies in text_, when this process wrote it
-    Stamp stamp_{{}};
-    bool settled_ = false;
-    std::shared_ptr<Hive> hive_;
+    Entry entries_[2];
+    std::uint64_t clock_ = 0;
 };
 
 // Made when the library is loaded, not on first use: a child forked while
@@ -566,13 +597,6 @@ std::shared_ptr<Hive> parsed(std::string_view text) {
 }
 
 }  // namespace
-
-const char* hive_path() noexcept {
-    // A set-user-ID or set-group-ID host is not told where to write by
-    // whoever started it: there the variable is ignored.
-    const char* path = ::secure_getenv("VANTOR_REGISTRY");
-    return path != nullptr && *path != '\0' ? path : VANTOR_DEFAULT_REGISTRY;
-}
 
 reg::Status load(const std::string& path, Hive* hive) {
     Text text;
@@ -620,7 +644,7 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
     }
     std::shared_ptr<Hive> hive = parsed(text.view());
     if (hive == nullptr) return reg::kBadDb;
-    cache().keep(path, std::string(text.view()), stamp, settled, hive);
+    cache().keep(path, std::string(text.view()), stamp, settled, true, hive);
     return view_key(std::move(hive), key_path, view);
 }
 
@@ -637,31 +661,39 @@ reg::Status check_writable(const std::string& path) {
         S_ISLNK(info.st_mode)) {
         return reg::kAccessDenied;
     }
-    if (io::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT) {
-        return write_error();  // a missing folder is made by the first create
+    // A missing folder is made by the first write: the nearest folder above
+    // it that exists must let this process make it.
+    for (std::string at = folder;
+         io::faccessat(AT_FDCWD, at.c_str(), W_OK | X_OK, AT_EACCESS) != 0;) {
+        if (errno != ENOENT) return write_error();
+        std::string parent = folder_path(locate(at));
+        if (parent == at) return write_error();
+        at = std::move(parent);
     }
     return reg::kSuccess;
 }
 
-reg::Status update(const std::string& path, bool create, const Edit& edit) {
+reg::Status update(const std::string& path, Create create, const Edit& edit) {
     const Location at = locate(path);
     if (at.name.empty() || at.name == "." || at.name == "..") return reg::kInvalidParameter;
+    const Modes modes = modes_for(create);
     Fd folder;
-    reg::Status status = open_folder(at.folder, create, &folder);
+    reg::Status status =
+        open_folder(at.folder, create != Create::kNo ? &modes.folder : nullptr, &folder);
     if (status != reg::kSuccess) return status;
     struct stat old {};
     bool exists = false;
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
     Fd lock_file;  // closing it releases the lock
-    status = lock(folder.get(), at.name, exists ? &old : nullptr, &lock_file);
+    status = lock(folder.get(), at.name, exists ? &old : nullptr, modes.hive, &lock_file);
     if (status != reg::kSuccess) return status;
     remove_stale_temps(folder.get(), at.name);
 
     // The hive as the last writer left it.
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
-    if (!exists && !create) return reg::kFileNotFound;
+    if (!exists && create == Create::kNo) return reg::kFileNotFound;
     Cache::Taken start;
     if (exists) {
         Text text;
@@ -682,7 +714,7 @@ reg::Status update(const std::string& path, bool create, const Edit& edit) {
     if (!change.changed) {
         // Nothing to write: what was taken still is the file's.
         if (!start.text.empty()) {
-            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false,
+            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false, false,
                          std::move(start.hive), std::move(start.sections));
         }
         return reg::kSuccess;
@@ -703,12 +735,12 @@ reg::Status update(const std::string& path, bool create, const Edit& edit) {
         written = serialize(hive, &sections);
     }
     if (written.size() > kMaxHiveSize) return reg::kDiskFull;
-    status = replace(folder.get(), at.name, written, exists ? &old : nullptr);
+    status = replace(folder.get(), at.name, written, exists ? &old : nullptr, modes.hive);
     // The next call, reader or writer, compares the file with what was
     // written: just written, its times are not settled.
     if (status == reg::kSuccess) {
-        cache().keep(path.c_str(), std::move(written), Stamp(old), false, std::move(start.hive),
-                     std::move(sections));
+        cache().keep(path.c_str(), std::move(written), Stamp(old), false, false,
+                     std::move(start.hive), std::move(sections));
     }
     return status;
 }

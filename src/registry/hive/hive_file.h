@@ -1,4 +1,4 @@
-// The hive file: where it is, reading it whole, and replacing it atomically.
+// The hive file: reading it whole, and replacing it atomically.
 // Every system call goes through the I/O seam (io.h).
 //
 // Readers take no lock: the hive is only ever replaced by rename(), so a
@@ -50,11 +50,6 @@ namespace vantor::hive {
 // ever read. A change that would make the hive larger fails with kDiskFull.
 inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
 
-// $VANTOR_REGISTRY when set and non-empty, otherwise the built-in default.
-// A set-user-ID or set-group-ID program always gets the default. Read
-// afresh on every call; valid until the environment changes.
-const char* hive_path() noexcept;
-
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
 // no file; kBadDb when it is too large or does not parse in full; or the
 // read error's status.
@@ -72,22 +67,24 @@ struct KeyView {
 // holds it now; the whole hive is checked as load() checks it, with the
 // same statuses.
 //
-// The last hive read whole is kept for the next call, and used only while
-// one stat() of the file finds the same device, inode, size, modification
-// and change times (to the nanosecond). A file changed too recently to judge
+// The last hive read whole is kept for the next call, one for each of two
+// files at most (the machine's hive and a user's), and used only while one
+// stat() of the file finds the same device, inode, size, modification and
+// change times (to the nanosecond). A file changed too recently to judge
 // is never kept: an edit within the same timestamp tick, of the same size,
 // would leave all of these as they were, so a hive is kept only when its
 // times were already a few seconds old before it was read (as git treats
-// "racily clean" index entries). What is kept is one hive at most, shared
-// by the threads of the process; a thread that finds it busy reads the file
-// itself, so nothing waits for it, and nothing deadlocks in a child process
-// forked while another thread held it.
+// "racily clean" index entries). What is kept is shared by the threads of
+// the process; a thread that finds it busy reads the file itself, so
+// nothing waits for it, and nothing deadlocks in a child process forked
+// while another thread held it.
 reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
-// symbolic link, and the file (if any) and its folder (if any) are writable
-// with the effective ids. Otherwise the status of the refusal, such as
-// kAccessDenied or kWriteProtect.
+// symbolic link, and the file (if any) and its folder are writable with the
+// effective ids; a missing folder, when the nearest folder above it that
+// exists is. Otherwise the status of the refusal, such as kAccessDenied or
+// kWriteProtect.
 reg::Status check_writable(const std::string& path);
 
 // What an edit did to the hive: whether it changed anything, and when all
@@ -102,16 +99,24 @@ struct Change {
 // status other than kSuccess cancels the change.
 using Edit = std::function<reg::Status(Hive& hive, Change& change)>;
 
+// Whether update() makes a hive that is missing, and for whom.
+enum class Create {
+    kNo,       // a missing hive fails with kFileNotFound
+    kShared,   // the machine's, for every user to read: folders 0755, hive 0644
+    kPrivate,  // a user's own: folders 0700, hive 0600
+};
+
 // Applies `edit` to the current hive under the writers' lock and, when it
-// changed anything, replaces the hive. With `create`, the folder (mode 0755,
-// parents too) is made when missing and a missing hive is edited as an empty
-// one, then written with mode 0644; without it, a missing hive fails with
-// kFileNotFound. A corrupt hive (kBadDb) is never edited or rewritten. A
-// replaced hive keeps its permission bits, its owner where the writer may
-// give it away (as root), else its group where the writer belongs to it. On
-// failure the status comes from errno_status(), and the previous hive stays
-// in place unless the failure came after the rename (the folder could not be
-// flushed): then the new hive may or may not survive a power cut.
-reg::Status update(const std::string& path, bool create, const Edit& edit);
+// changed anything, replaces the hive. Unless `create` is kNo, the folder
+// (parents too) is made when missing and a missing hive is edited as an
+// empty one, then written, with the modes `create` gives whatever the umask;
+// with kNo, a missing hive fails with kFileNotFound. A corrupt hive (kBadDb)
+// is never edited or rewritten. A replaced hive keeps its permission bits,
+// its owner where the writer may give it away (as root), else its group
+// where the writer belongs to it. On failure the status comes from
+// errno_status(), and the previous hive stays in place unless the failure
+// came after the rename (the folder could not be flushed): then the new
+// hive may or may not survive a power cut.
+reg::Status update(const std::string& path, Create create, const Edit& edit);
 
 }  // namespace vantor::hive

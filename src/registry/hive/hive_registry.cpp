@@ -1,49 +1,88 @@
-// The registry interface on the file-backed hive (see hive_file.h for how the
-// file is read and replaced, hive/format.h for its text form).
+// The registry interface on the file-backed hives (paths.h tells which files,
+// hive_file.h how each is read and replaced, hive/format.h its text form).
 //
-// A key handle remembers the key's path, in its stored case, whether it may
-// write, and the key as read when it was opened: its queries answer from
-// that copy, so a reader that opens a key and queries its twelve values
-// reads (or checks, see read_key()) the file once, not thirteen times.
-// Handles live inside one exported call, and each call opens its own, so
-// every call sees the file as it is; what a handle does not see is a change
-// made by another handle or process between its open and its queries. It
-// then answers from the key as the whole, consistent hive it opened held
-// it, as if those queries had come first: a key deleted meanwhile still
-// answers, and a hive corrupted meanwhile is only noticed by the next open.
+// The machine's hive and the caller's own make one registry, as Windows
+// makes one of the machine's keys and a user's own store for an older
+// program that a user without the right to write the machine's keys runs:
+// - A value is read from the user's hive where it holds the key and the
+//   value, else from the machine's. A key exists when either hive holds it.
+// - A key is made, and a value written, in the user's hive when it already
+//   holds the key: its values are the ones this user reads, so a write
+//   anywhere else would not be seen. Otherwise in the machine's hive when
+//   this caller may write it (check_writable(): root, or a member of a
+//   group that shares the store), else in the user's hive, which is made
+//   the first time it is needed, for its owner alone. So the machine's hive
+//   is never written by who may not write it, and no one reads another
+//   user's hive.
+// - Every call reads both hives, and a hive that fails to read fails the
+//   call with its status: a corrupt one (either) with ERROR_BADDB, never
+//   hidden behind values of the other or a fresh copy in the user's hive.
+//   One failure is not the call's: a machine's hive that this user may not
+//   read (access denied, as an administrator may choose) holds nothing for
+//   this user. A key the user's hive holds then has the user's values
+//   alone; any other key fails to open with that status, so a reader seeds
+//   it in the user's hive, where a write would go.
+// With one hive (paths.h: $VANTOR_REGISTRY, a set-user-ID program, no home
+// folder) all of this is that hive alone, which a caller who may not write
+// it reads but never changes.
+//
+// A key handle remembers the key's path, in its stored case, the hive its
+// writes go to, and the key as each hive held it when it was opened: its
+// queries answer from those copies, so a reader that opens a key and
+// queries its twelve values reads (or checks, see read_key()) each file
+// once, not thirteen times. Handles live inside one exported call, and each
+// call opens its own, so every call sees the files as they are; what a
+// handle does not see is a change made by another handle or process between
+// its open and its queries. It then answers from the key as the whole,
+// consistent hives it opened held it, as if those queries had come first: a
+// key deleted meanwhile still answers, and a hive corrupted meanwhile is
+// only noticed by the next open.
 //
 // Writes are staged in the handle and committed when it is closed, all in
-// one atomic, durable replace of the hive (hive_file.h's update(), which
-// reads the hive afresh under the writers' lock): a call's changes to one
-// key land together or not at all, and a close that changes nothing writes
-// nothing. A key that create_key() did not find is added by that commit
-// too. The handle's queries see its staged writes. Whatever makes the
-// commit fail is reported by close_key(): a write through a handle whose key
-// has since been deleted fails there with ERROR_KEY_DELETED. A handle is
-// used by one thread at a time, as the settings code uses it.
+// one atomic, durable replace of the hive they go to (hive_file.h's
+// update(), which reads that hive afresh under the writers' lock): a call's
+// changes to one key land together or not at all, and a close that changes
+// nothing writes nothing. A key that the hive written did not hold when the
+// handle was opened is added by that commit too. The handle's queries see
+// its staged writes. Whatever makes the commit fail is reported by
+// close_key(): a write through a handle whose key has since been deleted
+// fails there with ERROR_KEY_DELETED. A handle is used by one thread at a
+// time, as the settings code uses it.
 #include <cstring>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "hive/format.h"
 #include "registry/hive/hive_file.h"
+#include "registry/hive/paths.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
-    std::string path;  // below HKEY_LOCAL_MACHINE, in the case stored in the hive
-    bool writable;     // opened with Access::kAll or created
-    bool added;        // created where the hive had no such key: the commit adds it
-    vantor::hive::KeyView found;  // what queries answer from; no key: no such key
-    std::size_t next = 0;  // the value after the last one queried: likely the next asked for
+    // The key as one hive held it when the handle was opened (no key: that
+    // hive had none), and the value after the last one queried there: likely
+    // the next asked for.
+    struct Layer {
+        vantor::hive::KeyView found;
+        std::size_t next = 0;
+    };
+
+    std::string path;    // below HKEY_LOCAL_MACHINE, in a hive's case; for a handle that writes
+    std::string target;  // the hive the writes go to; empty for a handle opened to read
+    vantor::hive::Create create = vantor::hive::Create::kNo;  // how the target is made
+    bool in_target = false;  // the target held the key: the commit changes it, not adds it
+    bool added = false;      // created where neither hive had it: the commit adds it
+    Layer layers[2];         // the user's hive, then the machine's
     std::vector<vantor::hive::Value> staged;  // writes for the commit, one per name
 };
 
 namespace vantor::reg {
 namespace {
+
+constexpr int kUser = 0;
+constexpr int kMachine = 1;
 
 // The key path without one trailing backslash, or false when the hive
 // cannot hold such a key (null, empty, an empty component, CR or LF).
@@ -59,19 +98,19 @@ bool key_path(const char* path, std::string_view* out) noexcept {
 // A null value name, like an empty one, names the key's default value.
 std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
 
-// The value called `name` in the handle's copy. Callers mostly ask for the
-// values in the order they were stored, so the one after the last found is
-// tried before the others.
-const hive::Value* find_value(Key* key, std::string_view name) noexcept {
-    const std::vector<hive::Value>& values = key->found.key->values;
+// The value called `name` in one hive's copy of the key. Callers mostly ask
+// for the values in the order they were stored, so the one after the last
+// found is tried before the others.
+const hive::Value* find_value(Key::Layer& layer, std::string_view name) noexcept {
+    const std::vector<hive::Value>& values = layer.found.key->values;
     const hive::Value* value = nullptr;
-    if (key->next < values.size() && hive::iequals(values[key->next].name, name)) {
-        value = &values[key->next];
+    if (layer.next < values.size() && hive::iequals(values[layer.next].name, name)) {
+        value = &values[layer.next];
     } else {
-        value = key->found.key->find(name);
+        value = layer.found.key->find(name);
         if (value == nullptr) return nullptr;
     }
-    key->next = static_cast<std::size_t>(value - values.data()) + 1;
+    layer.next = static_cast<std::size_t>(value - values.data()) + 1;
     return value;
 }
 
@@ -83,22 +122,71 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
     return nullptr;
 }
 
-// Commits what the handle staged, in one replace of the hive.
+// Reads the key from each hive into the handle's layers. A missing hive
+// holds nothing; a machine's hive that this user may not read holds nothing
+// either, its status left in *unreadable. Any other failure is returned.
+Status read_layers(const hive::Hives& hives, std::string_view wanted, Key* key,
+                   Status* unreadable) {
+    *unreadable = kSuccess;
+    if (!hives.user.empty()) {
+        const Status status = hive::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
+        if (status != kSuccess && status != kFileNotFound) return status;
+    }
+    const Status status =
+        hive::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
+    if (status == kAccessDenied && !hives.user.empty()) {
+        *unreadable = status;
+    } else if (status != kSuccess && status != kFileNotFound) {
+        return status;
+    }
+    return kSuccess;
+}
+
+// Chooses the hive the handle's writes go to (see the top of this file);
+// the refusal's status when this process may not write it.
+Status choose_target(const hive::Hives& hives, Key* key) {
+    bool to_user = key->layers[kUser].found.key != nullptr;
+    Status refusal = kSuccess;
+    if (!to_user) {
+        refusal = hive::check_writable(hives.machine);
+        to_user = refusal != kSuccess && !hives.user.empty();
+    }
+    if (to_user) refusal = hive::check_writable(hives.user);
+    key->target = to_user ? hives.user : hives.machine;
+    key->create = to_user ? hive::Create::kPrivate : hive::Create::kShared;
+    key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;
+    return refusal;
+}
+
+// The key's path as the hive that holds it stores it (the user's first), or
+// `wanted` when neither does.
+std::string stored_path(const Key& key, std::string_view wanted) {
+    for (const Key::Layer& layer : key.layers) {
+        if (layer.found.key != nullptr) return layer.found.key->path;
+    }
+    return std::string(wanted);
+}
+
+// Commits what the handle staged, in one replace of its target hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(hive::hive_path(), key.added, [&](hive::Hive& hive, hive::Change& change) {
-            bool added = false;
-            hive::StoredKey* found = key.added ? &hive.ensure(key.path, &added) : hive.find(key.path);
-            if (found == nullptr) return kKeyDeleted;
-            change.changed = added;
-            for (const hive::Value& value : key.staged) {
-                if (found->set(value.name, value.type, value.data)) change.changed = true;
-            }
-            if (!added) change.only = found;
-            return kSuccess;
-        });
+        hive::update(key.target, key.in_target ? hive::Create::kNo : key.create,
+                     [&](hive::Hive& hive, hive::Change& change) {
+                         bool added = false;
+                         hive::StoredKey* found =
+                             key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
+                         if (found == nullptr) return kKeyDeleted;
+                         change.changed = added;
+                         for (const hive::Value& value : key.staged) {
+                             if (found->set(value.name, value.type, value.data)) {
+                                 change.changed = true;
+                             }
+                         }
+                         if (!added) change.only = found;
+                         return kSuccess;
+                     });
     // A missing hive (or folder) means the key went away since it was opened.
-    return !key.added && updated == kFileNotFound ? kKeyDeleted : updated;
+    return key.in_target && updated == kFileNotFound ? kKeyDeleted : updated;
 }
 
 // Runs `body`, turning anything it throws into a status.
@@ -121,19 +209,24 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     return guarded(kReadFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const char* file = hive::hive_path();
-        hive::KeyView found;
-        const Status loaded = hive::read_key(file, wanted, &found);
-        if (loaded != kSuccess) return loaded;
-        if (found.key == nullptr) return kFileNotFound;
-        // A write-access handle is refused up front, as the registry refuses
-        // KEY_ALL_ACCESS to a caller who may not write the key.
-        const bool writable = access == Access::kAll;
-        if (writable) {
-            const Status refused = hive::check_writable(file);
-            if (refused != kSuccess) return refused;
+        const hive::Hives hives = hive::find_hives();
+        auto opened = std::make_unique<Key>();
+        Status unreadable = kSuccess;
+        Status status = read_layers(hives, wanted, opened.get(), &unreadable);
+        if (status != kSuccess) return status;
+        if (opened->layers[kUser].found.key == nullptr &&
+            opened->layers[kMachine].found.key == nullptr) {
+            return unreadable != kSuccess ? unreadable : kFileNotFound;
         }
-        *key = new Key{found.key->path, writable, false, std::move(found), 0, {}};
+        // A write-access handle is refused up front, as the registry refuses
+        // KEY_ALL_ACCESS to a caller who may not write the key. Only such a
+        // handle needs the key's path, for its commit.
+        if (access == Access::kAll) {
+            status = choose_target(hives, opened.get());
+            if (status != kSuccess) return status;
+            opened->path = stored_path(*opened, wanted);
+        }
+        *key = opened.release();
         return kSuccess;
     });
 }
@@ -144,18 +237,19 @@ Status create_key(const char* path, Key** key) noexcept {
     return guarded(kWriteFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const std::string file = hive::hive_path();
-
-        hive::KeyView found;
-        const Status loaded = hive::read_key(file.c_str(), wanted, &found);
-        if (loaded != kSuccess && loaded != kFileNotFound) return loaded;
+        const hive::Hives hives = hive::find_hives();
+        auto created = std::make_unique<Key>();
+        Status unreadable = kSuccess;
+        Status status = read_layers(hives, wanted, created.get(), &unreadable);
+        if (status != kSuccess) return status;
         // Refused up front, as the registry refuses a caller who may not
         // write; a missing key is added by the handle's commit.
-        const Status refused = hive::check_writable(file);
-        if (refused != kSuccess) return refused;
-        const bool added = found.key == nullptr;
-        std::string stored = added ? std::string(wanted) : found.key->path;
-        *key = new Key{std::move(stored), true, added, std::move(found), 0, {}};
+        status = choose_target(hives, created.get());
+        if (status != kSuccess) return status;
+        created->added = created->layers[kUser].found.key == nullptr &&
+                         created->layers[kMachine].found.key == nullptr;
+        created->path = stored_path(*created, wanted);
+        *key = created.release();
         return kSuccess;
     });
 }
@@ -164,7 +258,10 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
         const hive::Value* value = staged_value(key, value_name(name));
-        if (value == nullptr && key->found.key != nullptr) value = find_value(key, value_name(name));
+        for (Key::Layer& layer : key->layers) {
+            if (value != nullptr) break;
+            if (layer.found.key != nullptr) value = find_value(layer, value_name(name));
+        }
         if (value == nullptr) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
         const auto needed = static_cast<std::uint32_t>(value->data.size());
@@ -183,7 +280,7 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
 Status set_value(Key* key, const char* name, std::uint32_t type, const void* data,
                  std::uint32_t size) noexcept {
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
-    if (!key->writable) return kAccessDenied;
+    if (key->target.empty()) return kAccessDenied;
     if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
     return guarded(kNotEnoughMemory, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
@@ -201,9 +298,9 @@ Status close_key(Key* key) noexcept {
     if (key == nullptr) return kInvalidParameter;
     const std::unique_ptr<Key> closed(key);
     if (!key->added && key->staged.empty()) return kSuccess;
-    // Let go of the hive the handle read: the commit may then edit the kept
+    // Let go of the hives the handle read: the commit may then edit the kept
     // one rather than copy it.
-    key->found = {};
+    for (Key::Layer& layer : key->layers) layer.found = {};
     return guarded(kWriteFault, [&] { return commit(*key); });
 }
 

@@ -1,0 +1,74 @@
+#include "registry/hive/paths.h"
+
+#include <pwd.h>
+#include <stdlib.h>
+#include <sys/auxv.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#ifndef VANTOR_DEFAULT_REGISTRY
+#error "VANTOR_DEFAULT_REGISTRY must name the machine's hive file"
+#endif
+
+namespace vantor::hive {
+namespace {
+
+// The variable's value when set and not empty. secure_getenv() gives
+// nothing to a set-user-ID or set-group-ID program.
+const char* variable(const char* name) noexcept {
+    const char* value = ::secure_getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+const char* absolute_variable(const char* name) noexcept {
+    const char* value = variable(name);
+    return value != nullptr && *value == '/' ? value : nullptr;
+}
+
+// $HOME, else the real user's home folder; empty when neither is known.
+std::string home_folder() {
+    if (const char* home = absolute_variable("HOME")) return home;
+    std::vector<char> buffer(4096);
+    passwd entry{};
+    passwd* found = nullptr;
+    int error = 0;
+    while ((error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found)) ==
+               ERANGE &&
+           buffer.size() < (std::size_t{1} << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (error != 0 || found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+        return {};
+    }
+    return found->pw_dir;
+}
+
+// `folder`/`name`, without doubled slashes.
+std::string inside(std::string folder, const char* name) {
+    while (!folder.empty() && folder.back() == '/') folder.pop_back();
+    return folder + "/" + name;
+}
+
+}  // namespace
+
+const char* default_machine_hive() noexcept { return VANTOR_DEFAULT_REGISTRY; }
+
+Hives find_hives() {
+    if (const char* single = variable("VANTOR_REGISTRY")) return {single, {}};
+    Hives hives{VANTOR_DEFAULT_REGISTRY, {}};
+    if (::getauxval(AT_SECURE) != 0) return hives;
+    if (const char* user = variable("VANTOR_USER_REGISTRY")) {
+        hives.user = user;
+    } else if (const char* state = absolute_variable("XDG_STATE_HOME")) {
+        hives.user = inside(state, "vantor/user.reg");
+    } else if (const std::string home = home_folder(); !home.empty()) {
+        hives.user = inside(inside(home, ".local/state"), "vantor/user.reg");
+    }
+    // A user hive that is the machine's is no second hive.
+    if (hives.user == hives.machine) hives.user.clear();
+    return hives;
+}
+
+}  // namespace vantor::hive

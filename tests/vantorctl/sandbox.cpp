@@ -1,0 +1,66 @@
+// Runs a command of the vantorctl tests where the machine's store is the
+// test's own, or as another user:
+//
+//   vantorctl_sandbox --tmpfs FOLDER COMMAND [ARG...]
+//       in a private mount namespace with a fresh tmpfs (mode 0755) over
+//       FOLDER, which nothing outside the namespace sees;
+//   vantorctl_sandbox --user UID HOME COMMAND [ARG...]
+//       as UID (its group the same number, no other groups) with HOME set,
+//       made for UID (mode 0700) when it does not exist.
+//
+// Exits with the command's status, or 77 when it cannot do what is asked
+// (both need root), which CTest takes for a skipped test.
+#include <grp.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "support/private_mount.h"
+
+namespace {
+
+[[noreturn]] void run(char** command) {
+    ::execvp(command[0], command);
+    std::fprintf(stderr, "vantorctl_sandbox: cannot run %s: %s\n", command[0],
+                 std::strerror(errno));
+    std::_Exit(127);
+}
+
+int as_user(const char* uid_text, const char* home, char** command) {
+    const auto uid = static_cast<uid_t>(std::strtoul(uid_text, nullptr, 10));
+    if (::mkdir(home, 0700) == 0 && ::chown(home, uid, uid) != 0) return vantor::test::kNoMount;
+    if (::setenv("HOME", home, 1) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 ||
+        ::setuid(uid) != 0) {
+        return vantor::test::kNoMount;
+    }
+    run(command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    int status = 2;
+    if (mode == "--tmpfs" && argc > 3) {
+        status =
+            vantor::test::with_private_tmpfs(argv[2], "mode=0755", [&]() -> int { run(argv + 3); });
+    } else if (mode == "--user" && argc > 4) {
+        status = as_user(argv[2], argv[3], argv + 4);
+    } else {
+        std::fprintf(
+            stderr,
+            "usage: vantorctl_sandbox --tmpfs FOLDER COMMAND... | --user UID HOME COMMAND...\n");
+        return status;
+    }
+    if (status == vantor::test::kNoMount) {
+        std::fprintf(stderr,
+                     "vantorctl_sandbox: skipped: needs root (a private mount, other users)\n");
+    }
+    return status;
+}
