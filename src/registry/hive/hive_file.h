@@ -67,17 +67,17 @@ struct KeyView {
 // holds it now; the whole hive is checked as load() checks it, with the
 // same statuses.
 //
-// The last hive read whole is kept for the next call, one for each of two
-// files at most (the machine's hive and a user's), and used only while one
-// stat() of the file finds the same device, inode, size, modification and
-// change times (to the nanosecond). A file changed too recently to judge
-// is never kept: an edit within the same timestamp tick, of the same size,
-// would leave all of these as they were, so a hive is kept only when its
-// times were already a few seconds old before it was read (as git treats
-// "racily clean" index entries). What is kept is shared by the threads of
-// the process; a thread that finds it busy reads the file itself, so
-// nothing waits for it, and nothing deadlocks in a child process forked
-// while another thread held it.
+// The last hive read or written whole is kept for the next call, with its
+// bytes, one for each of two files at most (the machine's hive and a
+// user's). It is taken on one stat() of the file alone only when the file
+// has the same device, inode, size, modification and change times (to the
+// nanosecond) and those times were already a few seconds old when it was
+// read: an edit within the same timestamp tick, of the same size, would
+// leave all of these as they were. Otherwise the file is read and its bytes
+// compared with the kept ones, and parsed only when they differ. What is
+// kept is shared by the threads of the process; a thread that finds it busy
+// reads the file itself, so nothing waits for it, and nothing deadlocks in
+// a child process forked while another thread held it.
 reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
 
 // kSuccess when this process may replace the hive at `path`: it is not a
