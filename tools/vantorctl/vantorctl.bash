@@ -5,7 +5,17 @@
 _vantorctl_names() {
     local IFS=$'\n' name
     for name in $("$1" list --names $2 2>/dev/null); do
-        printf '%q\n' "$name$3"
+        printf '%s\n' "$name$3"
+    done
+}
+
+# Quotes the completions that hold spaces ("User Name"), unless the word
+# being completed is already in quotes.
+_vantorctl_quote() {
+    [[ $cur == [\"\']* ]] && return
+    local i
+    for i in "${!COMPREPLY[@]}"; do
+        COMPREPLY[i]=$(printf '%q' "${COMPREPLY[i]}")
     done
 }
 
@@ -46,15 +56,18 @@ _vantorctl() {
         ;;
     get)
         COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}")"$'\n--json' -- "$cur"))
+        _vantorctl_quote
         ;;
     reset)
         COMPREPLY=($(compgen -W $'game\nkeys\nall\n'"$(_vantorctl_names "${words[0]}")" -- "$cur"))
+        _vantorctl_quote
         ;;
     swap)
         COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}" keys)" -- "$cur"))
         ;;
     set)
         COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}" "" =)" -- "$cur"))
+        _vantorctl_quote
         compopt -o nospace
         ;;
     export)
