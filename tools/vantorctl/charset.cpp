@@ -3,10 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#ifndef _WIN32
-#include <langinfo.h>
-#endif
-
+#include "platform.h"
 #include "text.h"
 
 namespace vantorctl {
@@ -96,14 +93,7 @@ std::string code_point(char32_t c) {
 }  // namespace
 
 Charset terminal_charset() {
-#ifdef _WIN32
-    return Charset::kBytes;
-#else
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && (iequals(codeset, "UTF-8") || iequals(codeset, "UTF8"))
-               ? Charset::kUtf8
-               : Charset::kBytes;
-#endif
+    return platform::terminal_is_utf8() ? Charset::kUtf8 : Charset::kBytes;
 }
 
 bool is_undefined_windows1252(unsigned char byte) {
@@ -169,8 +159,7 @@ std::string to_terminal(std::string_view text, Charset charset) {
     return charset == Charset::kUtf8 ? windows1252_to_utf8(text) : std::string(text);
 }
 
-bool from_terminal(std::string_view text, Charset charset, std::string* out,
-                   std::string* problem) {
+bool from_terminal(std::string_view text, Charset charset, std::string* out, std::string* problem) {
     if (charset == Charset::kUtf8) return utf8_to_windows1252(text, out, problem);
     out->assign(text);
     return true;

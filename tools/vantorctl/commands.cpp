@@ -158,9 +158,9 @@ void warn_shared_keys(const Records& records, std::ostream& err) {
 // "User store     FILE", or "Store  FILE" for one.
 void print_stores(const store::Sources& sources, std::ostream& out) {
     for (const store::Sources::Store& store : sources.stores()) {
-        const std::string title = !sources.layered()                       ? "Store"
-                                  : std::string(store.file.role) == "user" ? "User store"
-                                                                           : "Machine store";
+        const std::string title = !sources.layered()                    ? "Store"
+                                  : store.file.role == store::kUserRole ? "User store"
+                                                                        : "Machine store";
         out << title << std::string(sources.layered() ? 15 - title.size() : 2, ' ')
             << store.file.path;
         if (store.unreadable) out << "  (you may not read it: your own values only)";
@@ -331,7 +331,7 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
     if (json && !sources.stores().empty()) {
         Json stores = Json::object();
         for (const store::Sources::Store& store : sources.stores()) {
-            stores[store.file.role] = store.file.path;
+            stores[std::string(store.file.role)] = store.file.path;
         }
         document["stores"] = std::move(stores);
     }
@@ -387,8 +387,7 @@ int run_get(const LoadApi& load, const std::vector<std::string>& names, bool jso
 
 int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io) {
     std::vector<std::string> problems;
-    const std::vector<Assignment> assignments =
-        parse_assignments(arguments, &problems, io.charset);
+    const std::vector<Assignment> assignments = parse_assignments(arguments, &problems, io.charset);
     if (!problems.empty()) return bad_input(problems, "set", io);
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
@@ -416,7 +415,7 @@ int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     if (!whole) return write_records(*api, defaults, io.err);
-    const std::int32_t status = !record                   ? api->set_all_defaults()
+    const std::int32_t status = !record                    ? api->set_all_defaults()
                                 : *record == Record::kGame ? api->set_default_game()
                                                            : api->set_default_keys();
     if (status != 0) {
@@ -515,8 +514,7 @@ int run_list(std::optional<Record> only, ListForm form, Streams io) {
     return kExitOk;
 }
 
-int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
-             Streams io) {
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second, Streams io) {
     std::vector<std::string> problems;
     const std::vector<const Setting*> fields = find_fields({first, second}, &problems);
     for (const Setting* field : fields) {
@@ -532,9 +530,8 @@ int run_swap(const LoadApi& load, const std::string& first, const std::string& s
     if (api == nullptr) return kExitFailed;
     Records records;
     if (!read_records(*api, {false, true}, &records, io, "swap")) return kExitFailed;
-    const std::vector<Assignment> swapped = {
-        {fields[0], "", get_number(records, *fields[1])},
-        {fields[1], "", get_number(records, *fields[0])}};
+    const std::vector<Assignment> swapped = {{fields[0], "", get_number(records, *fields[1])},
+                                             {fields[1], "", get_number(records, *fields[0])}};
     return write_records(*api, swapped, io.err);
 }
 

@@ -2,7 +2,6 @@
 // settings library as the game uses it.
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <clocale>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -17,9 +16,6 @@
 #include "library.h"
 #include "platform.h"
 #include "store.h"
-#ifndef _WIN32
-#include "registry/hive/paths.h"
-#endif
 
 #ifndef VANTORCTL_VERSION
 #define VANTORCTL_VERSION "unknown"
@@ -41,24 +37,11 @@ constexpr const char* kSetHelp =
     "Every argument is checked first; one bad argument writes nothing. Two actions bound to "
     "one key are warned of.\n";
 
-#ifdef _WIN32
 std::string footer() {
-    return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
-           "(in the 32-bit view on 64-bit Windows).\n";
-}
-#else
-std::string footer() {
-    return std::string("Stores: the machine's hive file, ") + vantor::hive::default_machine_hive() +
-           ", and your own, which takes what you change when you may not write the machine's; "
-           "your values show over the machine's.\n"
-           "Environment:\n"
-           "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
-           "  VANTOR_USER_REGISTRY  your own hive file (default: "
-           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg).\n"
+    return vantorctl::store::help() +
            "Exit status: 0 success, 1 the library or a file failed, 2 bad usage or input (nothing "
            "written).\n";
 }
-#endif
 
 // How a command runs once the command line is parsed.
 using Run = std::function<int(const LoadApi& load, Streams io)>;
@@ -121,7 +104,8 @@ Run define_reset(CLI::App& reset) {
     auto what = argument<std::vector<std::string>>();
     reset.add_option("what", *what,
                      "game, keys or all (the default), or the names of values to reset");
-    return [what](const LoadApi& load, Streams io) { return vantorctl::run_reset(load, *what, io); };
+    return
+        [what](const LoadApi& load, Streams io) { return vantorctl::run_reset(load, *what, io); };
 }
 
 Run define_list(CLI::App& list) {
@@ -201,8 +185,8 @@ int finish_output(int exit_code) {
     std::cout.flush();  // through to the C stream, which tells errno when it fails
     const bool failed = !std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
     if (!failed) return exit_code;
-    std::cerr << "vantorctl: cannot write to standard output: "
-              << vantorctl::system_reason(errno) << "\n";
+    std::cerr << "vantorctl: cannot write to standard output: " << vantorctl::system_reason(errno)
+              << "\n";
     return exit_code == vantorctl::kExitOk ? vantorctl::kExitFailed : exit_code;
 }
 
@@ -285,10 +269,6 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    vantorctl::platform::binary_stdio();
-#ifndef _WIN32
-    // Only the charset: numbers and messages stay as they are.
-    std::setlocale(LC_CTYPE, "");
-#endif
+    vantorctl::platform::set_up_stdio();
     return finish_output(run(argc, argv));
 }

@@ -1,7 +1,7 @@
 // What differs between the platforms: loading a module and finding its
-// functions, where the library is installed, its version, binary standard
-// streams, and replacing a file. One file implements it per platform (platform_posix.cpp,
-// platform_win32.cpp).
+// functions, where the library is installed, its version, the standard
+// streams and the terminal's charset, and replacing a file. One file
+// implements it per platform (platform_posix.cpp, platform_win32.cpp).
 #pragma once
 
 #include <string>
@@ -28,8 +28,15 @@ std::string module_file(Module module, Function function);
 // The version of the library file `file`, or empty when it cannot be told.
 std::string file_version(const std::string& file);
 
-// Makes stdin and stdout carry bytes unchanged (no CRLF translation).
-void binary_stdio();
+// Makes stdin and stdout carry bytes unchanged (no CRLF translation), and
+// takes the locale's charset (LC_CTYPE only: numbers and messages stay as
+// they are). Called once, first thing.
+void set_up_stdio();
+
+// True when the terminal's texts are UTF-8 (the locale's charset); false
+// where they are the game's own 8-bit bytes (Windows' ANSI code page, or a
+// locale that is not UTF-8).
+bool terminal_is_utf8();
 
 // Replaces the file at `path` with `bytes`: they go to a new file in the
 // same folder, which is flushed and then renamed over `path`, so `path`

@@ -78,10 +78,13 @@ std::string file_version(const std::string& file) {
            std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
-void binary_stdio() {
+void set_up_stdio() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
 }
+
+// Arguments and the console are in the ANSI code page, the game's own.
+bool terminal_is_utf8() { return false; }
 
 bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
     const auto fail = [&](DWORD code) {

@@ -3,10 +3,12 @@
 // from. Natively that is the stand-in registry's hive files: the machine's
 // and the user's own (see src/registry/hive/paths.h), or the one that
 // VANTOR_REGISTRY names; on Windows the registry, which has no file to name.
+// One file finds them per platform (store_posix.cpp, store_win32.cpp).
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fields.h"
@@ -19,10 +21,14 @@ namespace vantorctl::store {
 // an empty path.
 bool use_file(const std::string& path, std::string* error);
 
+// The parts a hive file plays.
+inline constexpr std::string_view kMachineRole = "machine";
+inline constexpr std::string_view kUserRole = "user";
+
 // One hive file and the part it plays.
 struct File {
     std::string path;
-    const char* role;  // "machine" or "user"
+    std::string_view role;  // kMachineRole or kUserRole
 };
 
 // The hive files the library reads, the machine's first; on Windows none.
@@ -39,6 +45,14 @@ std::string problem();
 // "; machine store /var/lib/vantor/system.reg, user store /home/ann/..."
 // (or "; store FILE" for one), on Windows empty.
 std::string named();
+
+// True when the file at `path` is there but this user may not read it;
+// on Windows false.
+bool unreadable(const std::string& path);
+
+// What --help says of where the settings are kept, and of the environment
+// that moves them.
+std::string help();
 
 // Where a value shown comes from.
 enum class Source {

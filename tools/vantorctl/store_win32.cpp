@@ -1,0 +1,24 @@
+// On Windows the store is the registry, which has no file to name or check.
+#include "store.h"
+
+namespace vantorctl::store {
+
+bool use_file(const std::string&, std::string* error) {
+    *error =
+        "--registry names the hive file of the stand-in registry, which Windows does not have: "
+        "there the settings are in the Windows registry";
+    return false;
+}
+
+std::vector<File> files() { return {}; }
+
+std::string problem() { return {}; }
+
+bool unreadable(const std::string&) { return false; }
+
+std::string help() {
+    return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "
+           "(in the 32-bit view on 64-bit Windows).\n";
+}
+
+}  // namespace vantorctl::store
