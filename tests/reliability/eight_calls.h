@@ -48,6 +48,19 @@ inline bool store_custom() {
            SetKeyConfigSettings(&kCustomKeys, VANTOR_MASK_ALL) == 0;
 }
 
+// The six writing functions, each refused with `refusal` (CreateRegKeys
+// returning 0): 0, or the number of the first check that failed, from 3 on.
+inline int check_writes_refused(const GameConfigSettings& game, const KeyConfigSettings& keys,
+                                std::uint32_t key_mask, int32_t refusal) {
+    if (SetGameConfigSettings(&game, VANTOR_MASK_ALL) != refusal) return 3;
+    if (SetKeyConfigSettings(&keys, key_mask) != refusal) return 4;
+    if (SetDefaultGameSettings() != refusal) return 5;
+    if (SetDefaultKeySettings() != refusal) return 6;
+    if (SetAllDefaults() != refusal) return 7;
+    if (CreateRegKeys() != 0) return 8;
+    return 0;
+}
+
 // Calls all eight functions on a store that holds the custom records and
 // may be read but not written. Returns 0, or the number of the first check
 // that failed.
@@ -57,13 +70,7 @@ inline int check_read_only(int32_t refusal) {
     if (GetGameConfigSettings(&game) != 1 || !game_is(game, "Stored", 55)) return 1;
     if (GetKeyConfigSettings(&keys) != 1 || !keys_are(keys, kCustomKeys)) return 2;
     const GameConfigSettings changed = custom_game("Changed", 99);
-    if (SetGameConfigSettings(&changed, VANTOR_MASK_ALL) != refusal) return 3;
-    if (SetKeyConfigSettings(&kCustomKeys, VANTOR_KEY_FIRE) != refusal) return 4;
-    if (SetDefaultGameSettings() != refusal) return 5;
-    if (SetDefaultKeySettings() != refusal) return 6;
-    if (SetAllDefaults() != refusal) return 7;
-    if (CreateRegKeys() != 0) return 8;
-    return 0;
+    return check_writes_refused(changed, kCustomKeys, VANTOR_KEY_FIRE, refusal);
 }
 
 // Calls all eight functions on a hive that cannot be read. Returns 0, or the
@@ -73,13 +80,7 @@ inline int check_unreadable(int32_t refusal) {
     KeyConfigSettings keys = kCustomKeys;
     if (GetGameConfigSettings(&game) != 0 || !game_is_default(game)) return 1;
     if (GetKeyConfigSettings(&keys) != 0 || keys.Fire != key_defaults().Fire) return 2;
-    if (SetGameConfigSettings(&game, VANTOR_MASK_ALL) != refusal) return 3;
-    if (SetKeyConfigSettings(&keys, VANTOR_MASK_ALL) != refusal) return 4;
-    if (SetDefaultGameSettings() != refusal) return 5;
-    if (SetDefaultKeySettings() != refusal) return 6;
-    if (SetAllDefaults() != refusal) return 7;
-    if (CreateRegKeys() != 0) return 8;
-    return 0;
+    return check_writes_refused(game, keys, VANTOR_MASK_ALL, refusal);
 }
 
 }  // namespace vantor::test
