@@ -1,18 +1,15 @@
-// Small ASCII text helpers: registry names compare without regard to case.
+// Small ASCII text helpers: registry names compare without regard to case,
+// as the hive compares them.
 #pragma once
 
 #include <string_view>
 
+#include "hive/model.h"
+
 namespace vantorctl {
 
-constexpr char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+using vantor::hive::iequals;
 
-inline bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
-    }
-    return true;
-}
+constexpr char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 }  // namespace vantorctl
