@@ -7,13 +7,18 @@
 
 #include "charset.h"
 #include "fields.h"
-#include "key_names.h"
+#include "keys/key_names.h"
 #include "reg_file.h"
 #include "support/defaults.h"
 #include "values.h"
 
 namespace vantorctl {
 namespace {
+
+using vantor::keys::all_key_names;
+using vantor::keys::key_code;
+using vantor::keys::key_name;
+using vantor::keys::KeyNames;
 
 std::string dword(std::uint32_t n) {
     return {static_cast<char>(n), static_cast<char>(n >> 8), static_cast<char>(n >> 16),

@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "files.h"
-#include "key_names.h"
+#include "keys/key_names.h"
 #include "platform.h"
 #include "reg_file.h"
 #include "registry/codes.h"
@@ -18,6 +18,9 @@ namespace vantorctl {
 namespace {
 
 using Json = nlohmann::ordered_json;
+using vantor::keys::all_key_names;
+using vantor::keys::key_name;
+using vantor::keys::KeyNames;
 
 constexpr Record kRecords[] = {Record::kGame, Record::kKeys};
 

@@ -1,11 +1,12 @@
 #include "values.h"
 
-#include "key_names.h"
+#include "keys/key_names.h"
 #include "registry/codes.h"
 
 namespace vantorctl {
 namespace {
 
+using vantor::keys::key_code;
 using vantor::reg::kTypeDword;
 using vantor::reg::kTypeSz;
 constexpr std::uint32_t kLowestKey = 1;

@@ -1,9 +1,17 @@
-#include "key_names.h"
+#include "keys/key_names.h"
 
-#include "text.h"
-
-namespace vantorctl {
+namespace vantor::keys {
 namespace {
+
+constexpr char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
+    }
+    return true;
+}
 
 struct NamedKey {
     const char* name;
@@ -295,4 +303,4 @@ std::vector<KeyNames> all_key_names() {
     return all;
 }
 
-}  // namespace vantorctl
+}  // namespace vantor::keys

@@ -1,4 +1,5 @@
-// Names of the keys a binding can hold, as the person types and reads them.
+// Names of the keys a binding can hold, as a person types and reads them:
+// the one table that vantorctl and vantor-setup both show and take.
 // A binding is a virtual-key code: "Space" is 32, "A" is 65, "F1" is 112.
 #pragma once
 
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vantorctl {
+namespace vantor::keys {
 
 // The name shown for `code` ("Space", "A", "Num5"; "VK_BROWSER_BACK" for a
 // key known only by its Windows name), or an empty string when the code has
@@ -29,4 +30,4 @@ struct KeyNames {
 };
 std::vector<KeyNames> all_key_names();
 
-}  // namespace vantorctl
+}  // namespace vantor::keys
