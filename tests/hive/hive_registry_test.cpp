@@ -223,13 +223,13 @@ TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
 TEST_F(HiveRegistry, HiveOverSixteenMebibytesIsCorrupt) {
     ASSERT_EQ(create_status(kGame), kSuccess);
     std::string text = slurp(hive_) + ";";
-    text.resize(hive::kMaxHiveSize - 1, 'x');
+    text.resize(store::kMaxHiveSize - 1, 'x');
     spit(hive_, text + "\n");
     EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
     spit(hive_, text + "x\n");
     EXPECT_EQ(open_status(kGame, Access::kRead), kBadDb);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
-    EXPECT_EQ(fs::file_size(hive_), hive::kMaxHiveSize + 1);
+    EXPECT_EQ(fs::file_size(hive_), store::kMaxHiveSize + 1);
 }
 
 // Small hives are read in one go into a fixed buffer, larger ones through
@@ -357,11 +357,11 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     // The replace refuses on its own too: a folder swapped for a link after
     // the up-front check is not written through.
     for (const std::string& path : {folder + "/system.reg", folder + "//system.reg"}) {
-        EXPECT_EQ(hive::update(path, hive::Create::kShared,
-                               [](hive::Hive& hive, hive::Change& change) {
-                                   hive.ensure("Software\\Swapped", &change.changed);
-                                   return kSuccess;
-                               }),
+        EXPECT_EQ(store::update(path, store::Create::kShared,
+                                [](hive::Hive& hive, store::Change& change) {
+                                    hive.ensure("Software\\Swapped", &change.changed);
+                                    return kSuccess;
+                                }),
                   kAccessDenied)
             << path;
     }
@@ -508,8 +508,8 @@ TEST(ErrnoStatus, MapsEachErrnoToOneWin32Status) {
         {0, kReadFault, kWriteFault},
     };
     for (const Row& row : table) {
-        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kRead), row.read) << row.error;
-        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kWrite), row.write) << row.error;
+        EXPECT_EQ(store::errno_status(row.error, store::IoKind::kRead), row.read) << row.error;
+        EXPECT_EQ(store::errno_status(row.error, store::IoKind::kWrite), row.write) << row.error;
     }
 }
 
@@ -538,7 +538,7 @@ class Paths : public ::testing::Test {
         }
     }
 
-    static std::string user_hive() { return hive::find_hives().user; }
+    static std::string user_hive() { return store::find_hives().user; }
 
   private:
     std::vector<std::optional<std::string>> saved_;
@@ -547,7 +547,7 @@ class Paths : public ::testing::Test {
 TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
     const passwd* entry = ::getpwuid(::getuid());
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
+    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
     EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg")
         << "without HOME: the password database's";
     ::setenv("HOME", "relative", 1);
@@ -560,16 +560,16 @@ TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
     EXPECT_EQ(user_hive(), "/var/state/vantor/user.reg");
     ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
     EXPECT_EQ(user_hive(), "mine.reg");
-    ::setenv("VANTOR_USER_REGISTRY", hive::default_machine_hive(), 1);
+    ::setenv("VANTOR_USER_REGISTRY", store::default_machine_hive(), 1);
     EXPECT_EQ(user_hive(), "") << "the machine's hive is no user hive";
 
     // One file named: the whole registry.
     ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
     ::setenv("VANTOR_REGISTRY", "one.reg", 1);
-    EXPECT_EQ(hive::find_hives().machine, "one.reg");
+    EXPECT_EQ(store::find_hives().machine, "one.reg");
     EXPECT_EQ(user_hive(), "");
     ::setenv("VANTOR_REGISTRY", "", 1);
-    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
+    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
 }
 
 }  // namespace

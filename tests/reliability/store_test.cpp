@@ -82,7 +82,7 @@ TEST_F(Store, CorruptHivesAreReportedAndNeverRewritten) {
         {"a bad escape", std::string(good).insert(name + 3, "\\t")},
         {"a line of 8 MiB", good + std::string(8 << 20, 'x') + "\n"},
         {"one byte over the size limit",
-         good + ";" + std::string(hive::kMaxHiveSize - good.size(), '-')},
+         good + ";" + std::string(store::kMaxHiveSize - good.size(), '-')},
         {"random bytes", "REGEDIT4\n" + junk},
         {"another header", "REGEDIT5" + good.substr(8)},
         {"an empty file", ""},

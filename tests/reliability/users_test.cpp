@@ -31,7 +31,7 @@ constexpr uid_t kAnn = kNobody;
 constexpr uid_t kBob = kNobody - 1;
 constexpr gid_t kShared = 4242;
 
-const fs::path kMachineHive = hive::default_machine_hive();
+const fs::path kMachineHive = store::default_machine_hive();
 const fs::path kMachineFolder = kMachineHive.parent_path();
 const fs::path kSandbox = kMachineFolder.parent_path();
 
@@ -123,7 +123,7 @@ TEST_F(Users, EachReadsTheirOwnValuesOverTheMachinesAndWritesTheirOwnHive) {
         }
         if (mode_of(user_hive(kAnn)) != 0600) return 13;
         hive::Hive ann;
-        if (hive::load(user_hive(kAnn), &ann) != reg::kSuccess) return 14;
+        if (store::load(user_hive(kAnn), &ann) != reg::kSuccess) return 14;
         const hive::StoredKey* ann_keys = ann.find(kKeyboardKey);
         if (ann_keys == nullptr || ann_keys->values.size() != 1) return 15;
 

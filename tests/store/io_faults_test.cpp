@@ -63,8 +63,8 @@ TEST_F(IoFaults, EachFailingCallGivesItsStatusAndLeavesTheHiveOldOrNew) {
             if (status == 0) {
                 EXPECT_NE(now, first);
             } else {
-                EXPECT_TRUE(status == hive::errno_status(error, hive::IoKind::kWrite) ||
-                            status == hive::errno_status(error, hive::IoKind::kRead))
+                EXPECT_TRUE(status == store::errno_status(error, store::IoKind::kWrite) ||
+                            status == store::errno_status(error, store::IoKind::kRead))
                     << status;
             }
             EXPECT_TRUE(hive::parse(now).has_value());
@@ -133,10 +133,10 @@ TEST_F(IoFaults, FullDiskGivesDiskFullAndKeepsTheHive) {
 TEST_F(IoFaults, LockHeldTooLongGivesLockViolationAndReadersGoOn) {
     const std::string first = store_first();
     memfs::hold_lock(std::string(kHive) + ".lock");
-    const timespec before = hive::io::now();
+    const timespec before = store::io::now();
     const GameConfigSettings second = game_record(2);
     EXPECT_EQ(SetGameConfigSettings(&second, VANTOR_MASK_ALL), kLockViolation);
-    const long waited = static_cast<long>(hive::io::now().tv_sec - before.tv_sec);
+    const long waited = static_cast<long>(store::io::now().tv_sec - before.tv_sec);
     EXPECT_GE(waited, 5);
     EXPECT_LE(waited, 30);  // one wait for the whole call
     GameConfigSettings game{};

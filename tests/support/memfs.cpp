@@ -344,7 +344,7 @@ void hold_lock(const std::string& path, bool held) {
 }  // namespace vantor::memfs
 
 // The seam, on the in-memory file system.
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 using memfs::NodePtr;
 using memfs::Open;
@@ -566,4 +566,4 @@ timespec now() noexcept {
 
 void pause(long nanoseconds) noexcept { state().clock += nanoseconds; }
 
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

@@ -64,7 +64,7 @@ bool use_file(const std::string& path, std::string* error) {
 }
 
 std::vector<File> files() {
-    const vantor::hive::Hives hives = vantor::hive::find_hives();
+    const vantor::store::Hives hives = vantor::store::find_hives();
     std::vector<File> found = {{hives.machine, kMachineRole}};
     if (!hives.user.empty()) found.push_back({hives.user, kUserRole});
     return found;
@@ -83,7 +83,8 @@ bool unreadable(const std::string& path) {
 }
 
 std::string help() {
-    return std::string("Stores: the machine's hive file, ") + vantor::hive::default_machine_hive() +
+    return std::string("Stores: the machine's hive file, ") +
+           vantor::store::default_machine_hive() +
            ", and your own, which takes what you change when you may not write the machine's; "
            "your values show over the machine's.\n"
            "Environment:\n"

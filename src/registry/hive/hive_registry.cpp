@@ -56,6 +56,7 @@
 #include <vector>
 
 #include "hive/format.h"
+#include "registry/hive/folders.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/paths.h"
 #include "registry/registry.h"
@@ -65,13 +66,13 @@ struct vantor::reg::Key {
     // hive had none), and the value after the last one queried there: likely
     // the next asked for.
     struct Layer {
-        vantor::hive::KeyView found;
+        vantor::store::KeyView found;
         std::size_t next = 0;
     };
 
     std::string path;    // below HKEY_LOCAL_MACHINE, in a hive's case; for a handle that writes
     std::string target;  // the hive the writes go to; empty for a handle opened to read
-    vantor::hive::Create create = vantor::hive::Create::kNo;  // how the target is made
+    vantor::store::Create create = vantor::store::Create::kNo;  // how the target is made
     bool in_target = false;  // the target held the key: the commit changes it, not adds it
     bool added = false;      // created where neither hive had it: the commit adds it
     Layer layers[2];         // the user's hive, then the machine's
@@ -125,15 +126,16 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
 // Reads the key from each hive into the handle's layers. A missing hive
 // holds nothing; a machine's hive that this user may not read holds nothing
 // either, its status left in *unreadable. Any other failure is returned.
-Status read_layers(const hive::Hives& hives, std::string_view wanted, Key* key,
+Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key,
                    Status* unreadable) {
     *unreadable = kSuccess;
     if (!hives.user.empty()) {
-        const Status status = hive::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
+        const Status status =
+            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
         if (status != kSuccess && status != kFileNotFound) return status;
     }
     const Status status =
-        hive::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
+        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
     if (status == kAccessDenied && !hives.user.empty()) {
         *unreadable = status;
     } else if (status != kSuccess && status != kFileNotFound) {
@@ -144,16 +146,17 @@ Status read_layers(const hive::Hives& hives, std::string_view wanted, Key* key,
 
 // Chooses the hive the handle's writes go to (see the top of this file);
 // the refusal's status when this process may not write it.
-Status choose_target(const hive::Hives& hives, Key* key) {
+Status choose_target(const store::Hives& hives, Key* key) {
     bool to_user = key->layers[kUser].found.key != nullptr;
     Status refusal = kSuccess;
+    int error = 0;
     if (!to_user) {
-        refusal = hive::check_writable(hives.machine);
+        refusal = store::check_writable(hives.machine, &error);
         to_user = refusal != kSuccess && !hives.user.empty();
     }
-    if (to_user) refusal = hive::check_writable(hives.user);
+    if (to_user) refusal = store::check_writable(hives.user, &error);
     key->target = to_user ? hives.user : hives.machine;
-    key->create = to_user ? hive::Create::kPrivate : hive::Create::kShared;
+    key->create = to_user ? store::Create::kPrivate : store::Create::kShared;
     key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;
     return refusal;
 }
@@ -170,21 +173,21 @@ std::string stored_path(const Key& key, std::string_view wanted) {
 // Commits what the handle staged, in one replace of its target hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(key.target, key.in_target ? hive::Create::kNo : key.create,
-                     [&](hive::Hive& hive, hive::Change& change) {
-                         bool added = false;
-                         hive::StoredKey* found =
-                             key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
-                         if (found == nullptr) return kKeyDeleted;
-                         change.changed = added;
-                         for (const hive::Value& value : key.staged) {
-                             if (found->set(value.name, value.type, value.data)) {
-                                 change.changed = true;
-                             }
-                         }
-                         if (!added) change.only = found;
-                         return kSuccess;
-                     });
+        store::update(key.target, key.in_target ? store::Create::kNo : key.create,
+                      [&](hive::Hive& hive, store::Change& change) {
+                          bool added = false;
+                          hive::StoredKey* found =
+                              key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
+                          if (found == nullptr) return kKeyDeleted;
+                          change.changed = added;
+                          for (const hive::Value& value : key.staged) {
+                              if (found->set(value.name, value.type, value.data)) {
+                                  change.changed = true;
+                              }
+                          }
+                          if (!added) change.only = found;
+                          return kSuccess;
+                      });
     // A missing hive (or folder) means the key went away since it was opened.
     return key.in_target && updated == kFileNotFound ? kKeyDeleted : updated;
 }
@@ -209,7 +212,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     return guarded(kReadFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const hive::Hives hives = hive::find_hives();
+        const store::Hives hives = store::find_hives();
         auto opened = std::make_unique<Key>();
         Status unreadable = kSuccess;
         Status status = read_layers(hives, wanted, opened.get(), &unreadable);
@@ -237,7 +240,7 @@ Status create_key(const char* path, Key** key) noexcept {
     return guarded(kWriteFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const hive::Hives hives = hive::find_hives();
+        const store::Hives hives = store::find_hives();
         auto created = std::make_unique<Key>();
         Status unreadable = kSuccess;
         Status status = read_layers(hives, wanted, created.get(), &unreadable);
@@ -281,7 +284,7 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
                  std::uint32_t size) noexcept {
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
     if (key->target.empty()) return kAccessDenied;
-    if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
+    if (size > store::kMaxHiveSize) return kDiskFull;  // could never be stored
     return guarded(kNotEnoughMemory, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
         if (hive::Value* staged = staged_value(key, value_name(name))) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 int open(const char* path, int flags, mode_t mode = 0) noexcept;
 int openat(int dir, const char* name, int flags, mode_t mode = 0) noexcept;
@@ -44,4 +44,4 @@ timespec now() noexcept;
 // Waits about `nanoseconds`.
 void pause(long nanoseconds) noexcept;
 
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

@@ -9,7 +9,7 @@
 
 #include "registry/hive/io.h"
 
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 int open(const char* path, int flags, mode_t mode) noexcept { return ::open(path, flags, mode); }
 
@@ -97,4 +97,4 @@ void pause(long nanoseconds) noexcept {
     }
 }
 
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

@@ -12,7 +12,7 @@
 #error "VANTOR_DEFAULT_REGISTRY must name the machine's hive file"
 #endif
 
-namespace vantor::hive {
+namespace vantor::store {
 namespace {
 
 // The variable's value when set and not empty. secure_getenv() gives
@@ -71,4 +71,4 @@ Hives find_hives() {
     return hives;
 }
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

@@ -16,7 +16,7 @@
 
 #include <string>
 
-namespace vantor::hive {
+namespace vantor::store {
 
 // The machine's hive when no variable says otherwise.
 const char* default_machine_hive() noexcept;
@@ -29,4 +29,4 @@ struct Hives {
 // The hives as the environment gives them now. May throw std::bad_alloc.
 Hives find_hives();
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

@@ -1,0 +1,70 @@
+#include "registry/hive/lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "registry/hive/errno_status.h"
+#include "registry/hive/io.h"
+
+namespace vantor::store {
+namespace {
+
+constexpr long kMillisecond = 1000 * 1000;
+// How long a writer waits for the lock before giving up with
+// ERROR_LOCK_VIOLATION: far longer than any write holds it.
+constexpr long kLockWait = 10 * 1000 * kMillisecond;
+
+reg::Status write_error() noexcept { return errno_status(errno, IoKind::kWrite); }
+
+// The lock file's mode: read and write for each class of users that may
+// write the hive, nothing for the others. Only who may change the hive can
+// open the lock file, and so take its lock and hold up the writers.
+mode_t lock_mode(mode_t hive) noexcept {
+    mode_t mode = 0;
+    for (const mode_t write : {S_IWUSR, S_IWGRP, S_IWOTH}) {
+        if ((hive & write) != 0) mode |= write | write << 1;  // the read bit is next to it
+    }
+    return mode;
+}
+
+}  // namespace
+
+WritersLock::~WritersLock() {
+    if (fd_ >= 0) io::close(fd_);
+}
+
+// Read-only is enough for flock(), and lets a writer whose rights come from
+// the folder use a lock file made by another. O_NONBLOCK keeps a FIFO put in
+// its place from blocking every writer in open().
+reg::Status WritersLock::take(int folder, const std::string& name, const struct stat* hive,
+                              mode_t new_hive) {
+    const std::string lock_name = name + ".lock";
+    const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : new_hive);
+    fd_ = io::openat(folder, lock_name.c_str(),
+                     O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, mode);
+    if (fd_ < 0) return write_error();
+    struct stat info {};
+    if (io::fstat(fd_, &info) != 0) return write_error();
+    if (!S_ISREG(info.st_mode)) return reg::kAccessDenied;
+    if (hive != nullptr && (info.st_uid != hive->st_uid || info.st_gid != hive->st_gid) &&
+        io::fchown(fd_, hive->st_uid, hive->st_gid) != 0) {
+        io::fchown(fd_, static_cast<uid_t>(-1), hive->st_gid);
+    }
+    if ((info.st_mode & 07777) != mode) io::fchmod(fd_, mode);
+    long waited = 0;
+    long delay = kMillisecond;
+    while (io::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || waited >= kLockWait) return write_error();
+        io::pause(delay);
+        waited += delay;
+        delay = std::min(delay * 2, 16 * kMillisecond);
+    }
+    return reg::kSuccess;
+}
+
+}  // namespace vantor::store
