@@ -7,16 +7,15 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "hive/format.h"
 #include "reliability/eight_calls.h"
 #include "reliability/reliability.h"
+#include "support/clock.h"
 #include "support/defaults.h"
 #include "support/private_mount.h"
 #include "vantor.h"
@@ -180,9 +179,10 @@ TEST_F(Store, RapidSameSizeEditsInPlaceAreNeverStale) {
     ASSERT_NE(at, std::string::npos);
     std::string bravo = texts[1];
     bravo.replace(at, 5, "Bravo");
-    std::this_thread::sleep_for(std::chrono::seconds(4));
+    set_clock_ahead(10);
     GameConfigSettings game{};
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    set_clock_ahead(0);
     int stale = 0;
     for (int i = 1; i <= 300; ++i) {
         const std::string& text = i % 2 == 0 ? texts[0] : bravo;

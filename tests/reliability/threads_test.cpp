@@ -3,13 +3,13 @@
 // only call the library and count what they find wrong; the checks run once
 // they are joined.
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "reliability/reliability.h"
+#include "support/clock.h"
 #include "support/defaults.h"
 #include "vantor.h"
 
@@ -127,7 +127,7 @@ TEST_F(Threads, ChildrenForkedWhileThreadsReadReadTheHive) {
     GameConfigSettings stored{};
     std::strcpy(stored.UserName, "Forked");
     ASSERT_EQ(SetGameConfigSettings(&stored, VANTOR_MASK_ALL), 0);
-    std::this_thread::sleep_for(std::chrono::seconds(4));  // settled: readers keep it
+    set_clock_ahead(10);  // settled: readers keep it
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::vector<std::thread> readers;
@@ -156,6 +156,7 @@ TEST_F(Threads, ChildrenForkedWhileThreadsReadReadTheHive) {
     }
     stop = true;
     for (std::thread& reader : readers) reader.join();
+    set_clock_ahead(0);
     ::alarm(0);
     EXPECT_EQ(wrong, 0);
 }
