@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "registry/hive/errno_status.h"
@@ -370,23 +371,52 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
 }
 
 // A FIFO put in the lock file's place used to block every writer in open().
-TEST_F(HiveRegistry, LockFileThatIsNotARegularFileIsRefused) {
+// A lock file this store did not make is refused, and neither it nor what
+// it leads to is changed: a writer, root most of all, must not hand some
+// other file to the hive's owner and mode through a hard link in its place.
+TEST_F(HiveRegistry, LockFileThatIsNotTheStoresIsRefusedAndLeftAsItIs) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     const std::string lock = hive_ + ".lock";
     const std::string before = slurp(hive_);
     const std::string target = folder_ + "/target";
     spit(target, "kept");
+    ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+    }
+    const auto status_of = [](const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return std::tuple(info.st_uid, info.st_gid, info.st_mode);
+    };
+    const auto target_was = status_of(target);
+    const struct {
+        const char* what;
+        std::function<int()> make;
+    } cases[] = {
+        {"a FIFO", [&] { return ::mkfifo(lock.c_str(), 0644); }},
+        {"a symbolic link", [&] { return ::symlink(target.c_str(), lock.c_str()); }},
+        {"a folder", [&] { return ::mkdir(lock.c_str(), 0755); }},
+        {"a hard link", [&] { return ::link(target.c_str(), lock.c_str()); }},
+        {"another user's file",
+         [&] {
+             spit(lock, "");
+             return root ? ::chown(lock.c_str(), kNobody, kNobody) : -1;
+         }},
+    };
     ::alarm(30);  // ends the test program should a writer block after all
-    for (const auto& make :
-         std::vector<std::function<int()>>{[&] { return ::mkfifo(lock.c_str(), 0644); },
-                                           [&] { return ::symlink(target.c_str(), lock.c_str()); },
-                                           [&] { return ::mkdir(lock.c_str(), 0755); }}) {
+    for (const auto& odd : cases) {
         fs::remove(lock);
-        ASSERT_EQ(make(), 0);
+        if (odd.make() != 0) continue;  // another user's file: root only
+        const auto lock_was = status_of(lock);
         const Status status = put(kGame, "a", 1, "2");
-        EXPECT_TRUE(status == kAccessDenied || status == kWriteFault) << status;
-        EXPECT_EQ(slurp(hive_), before);
-        EXPECT_EQ(slurp(target), "kept");
+        EXPECT_TRUE(status == kAccessDenied || status == kWriteFault) << odd.what << ": " << status;
+        EXPECT_EQ(slurp(hive_), before) << odd.what;
+        EXPECT_EQ(slurp(target), "kept") << odd.what;
+        EXPECT_EQ(status_of(target), target_was) << odd.what;
+        EXPECT_EQ(status_of(lock), lock_was) << odd.what;
     }
     ::alarm(0);
     fs::remove(lock);

@@ -147,19 +147,24 @@ TEST_F(IoFaults, LockHeldTooLongGivesLockViolationAndReadersGoOn) {
 }
 
 // Only who may write the hive may open its lock file: no read bit where the
-// hive has no write bit.
-TEST_F(IoFaults, LockFileModeFollowsTheHive) {
+// hive has no write bit, when the lock file is made. Made, it is never
+// changed again.
+TEST_F(IoFaults, LockFileModeFollowsTheHiveWhenMade) {
     store_first();
     const std::string lock = std::string(kHive) + ".lock";
     EXPECT_EQ(memfs::status(lock)->st_mode & 07777, 0600U);
     for (const auto& [hive, expected] :
          std::vector<std::pair<mode_t, mode_t>>{{0664, 0660}, {0644, 0600}, {0666, 0666}}) {
         memfs::put_file(kHive, memfs::file(kHive).value_or(""), hive);
+        memfs::remove(lock);
         const GameConfigSettings game = game_record(static_cast<int>(hive));
         ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
         EXPECT_EQ(memfs::status(kHive)->st_mode & 07777, hive);
         EXPECT_EQ(memfs::status(lock)->st_mode & 07777, expected) << std::oct << hive;
     }
+    memfs::put_file(kHive, memfs::file(kHive).value_or(""), 0644);
+    ASSERT_EQ(SetDefaultGameSettings(), 0);
+    EXPECT_EQ(memfs::status(lock)->st_mode & 07777, 0666U);
 }
 
 // New folders get mode 0755 and are flushed into their parents before the

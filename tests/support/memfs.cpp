@@ -308,6 +308,16 @@ void overwrite(const std::string& path, const std::string& data) {
     touch(*node);
 }
 
+void remove(const std::string& path) {
+    NodePtr parent;
+    std::string name;
+    if (!resolve(AT_FDCWD, path, &parent, &name)) return;
+    const auto found = parent->entries.find(name);
+    if (found == parent->entries.end() || !found->second->entries.empty()) return;
+    parent->entries.erase(found);
+    parent->synced_entries = parent->entries;
+}
+
 std::uint64_t calls() { return state().calls; }
 const std::vector<std::string>& log() { return state().log; }
 void clear_log() { state().log.clear(); }

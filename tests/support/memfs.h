@@ -38,6 +38,8 @@ std::optional<struct stat> status(const std::string& path);
 std::vector<std::string> names(const std::string& folder);  // sorted
 // Rewrites the file's bytes in place (same inode), stamped with the clock's time.
 void overwrite(const std::string& path, const std::string& data);
+// Removes a file or an empty folder, flushed.
+void remove(const std::string& path);
 
 // Calls of the seam so far (now() and pause() are not counted), and the
 // name of each ("open", "read", "fsync", ...) since clear_log().

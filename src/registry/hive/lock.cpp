@@ -31,6 +31,19 @@ mode_t lock_mode(mode_t hive) noexcept {
     return mode;
 }
 
+constexpr int kLockFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
+
+// Whether an existing lock file is owned as a lock of this hive is: by root,
+// by this writer, or by whoever owns the hive (without one, its folder); or,
+// where the hive (or its folder) is writable by its group, a store shared by
+// that group, with the group's: made by another member.
+bool owned_as_a_lock(const struct stat& lock, const struct stat& owner) noexcept {
+    if (lock.st_uid == 0 || lock.st_uid == ::geteuid() || lock.st_uid == owner.st_uid) {
+        return true;
+    }
+    return (owner.st_mode & S_IWGRP) != 0 && lock.st_gid == owner.st_gid;
+}
+
 }  // namespace
 
 WritersLock::~WritersLock() {
@@ -44,17 +57,36 @@ reg::Status WritersLock::take(int folder, const std::string& name, const struct 
                               mode_t new_hive) {
     const std::string lock_name = name + ".lock";
     const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : new_hive);
-    fd_ = io::openat(folder, lock_name.c_str(),
-                     O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, mode);
+    // Made here, or else there already: tried again should it go between
+    // the two opens.
+    bool created = false;
+    for (int tries = 0; fd_ < 0 && tries < 3; ++tries) {
+        fd_ = io::openat(folder, lock_name.c_str(), kLockFlags | O_CREAT | O_EXCL, mode);
+        created = fd_ >= 0;
+        if (fd_ < 0 && errno == EEXIST) fd_ = io::openat(folder, lock_name.c_str(), kLockFlags);
+        if (fd_ < 0 && errno != ENOENT) break;
+    }
     if (fd_ < 0) return write_error();
     struct stat info {};
     if (io::fstat(fd_, &info) != 0) return write_error();
-    if (!S_ISREG(info.st_mode)) return reg::kAccessDenied;
-    if (hive != nullptr && (info.st_uid != hive->st_uid || info.st_gid != hive->st_gid) &&
-        io::fchown(fd_, hive->st_uid, hive->st_gid) != 0) {
-        io::fchown(fd_, static_cast<uid_t>(-1), hive->st_gid);
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1) return reg::kAccessDenied;
+    if (created) {
+        // It follows the hive: its group (and owner, as root), and its mode
+        // whatever the umask.
+        if (hive != nullptr && (info.st_uid != hive->st_uid || info.st_gid != hive->st_gid) &&
+            io::fchown(fd_, hive->st_uid, hive->st_gid) != 0) {
+            io::fchown(fd_, static_cast<uid_t>(-1), hive->st_gid);
+        }
+        if ((info.st_mode & 07777) != mode) io::fchmod(fd_, mode);
+    } else {
+        struct stat owner {};
+        if (hive != nullptr) {
+            owner = *hive;
+        } else if (io::fstat(folder, &owner) != 0) {
+            return write_error();
+        }
+        if (!owned_as_a_lock(info, owner)) return reg::kAccessDenied;
     }
-    if ((info.st_mode & 07777) != mode) io::fchmod(fd_, mode);
     long waited = 0;
     long delay = kMillisecond;
     while (io::flock(fd_, LOCK_EX | LOCK_NB) != 0) {

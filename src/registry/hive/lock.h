@@ -4,11 +4,15 @@
 // dies. The lock file stays: removing it could let two writers lock two
 // different files.
 //
-// The lock file follows the hive: its group (and owner, as root) and a mode
-// derived from the hive's, read and write for whoever may write the hive,
-// nothing for the others, so no one else can open it and hold the writers
-// up. It is never followed when it is a link, and one that is not a
-// regular file (a FIFO, a device) is refused.
+// The lock file is only ever one this store made. It is created exclusively
+// (never through a link) and only then given the hive's group (and owner, as
+// root) and a mode derived from the hive's: read and write for whoever may
+// write the hive, nothing for the others, so no one else can open it and
+// hold the writers up. An existing lock file is opened without following a
+// link and used only when it is a regular file with no other name, owned as
+// a lock of this hive would be; its owner and mode are never changed. So a
+// writer, root included, never changes or locks a file that only poses as
+// the lock: a hard link to some other file, a link, a FIFO, someone else's.
 #pragma once
 
 #include <sys/stat.h>
@@ -31,7 +35,7 @@ class WritersLock {
     // will be made with mode `new_hive`. A writer waits for the lock a
     // bounded time; a lock held longer, by a writer stuck on a dying disk or
     // by someone holding it on purpose, gives kLockViolation. A lock file
-    // that is a link or not a regular file gives kAccessDenied.
+    // that is not this store's (see above) gives kAccessDenied.
     reg::Status take(int folder, const std::string& name, const struct stat* hive, mode_t new_hive);
 
   private:
