@@ -1,11 +1,14 @@
 #include "registry/hive/lock.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
+#include <vector>
 
 #include "registry/hive/errno_status.h"
 #include "registry/hive/io.h"
@@ -31,6 +34,56 @@ mode_t lock_mode(mode_t hive) noexcept {
     return mode;
 }
 
+// The lock descriptors this process holds open, which a forked child
+// closes. The mutex is held while a descriptor is opened and added, and
+// while it is removed and closed, and by fork() itself (the prepare
+// handler): a child never has a copy of a lock descriptor it does not know
+// of, nor closes a number that has since been reused for another file.
+class Held {
+  public:
+    Held() noexcept { ::pthread_atfork(&prepare, &parent, &child); }
+
+    // Opens a descriptor with `open_fd` and adds it; -1 with errno set when
+    // it fails.
+    template <typename Open>
+    int open(const Open& open_fd) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        fds_.reserve(fds_.size() + 1);  // may throw: nothing is open yet
+        const int fd = open_fd();
+        if (fd >= 0) fds_.push_back(fd);
+        return fd;
+    }
+
+    void close(int fd) noexcept {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        fds_.erase(std::remove(fds_.begin(), fds_.end(), fd), fds_.end());
+        io::close(fd);
+    }
+
+  private:
+    static void prepare() noexcept;
+    static void parent() noexcept;
+    static void child() noexcept;
+
+    std::mutex mutex_;
+    std::vector<int> fds_;
+};
+
+// Made when the library is loaded, and never destroyed: a thread may still
+// write while the process exits.
+Held* const held = new Held;
+
+void Held::prepare() noexcept { held->mutex_.lock(); }
+void Held::parent() noexcept { held->mutex_.unlock(); }
+
+// The child's copies only: closing them leaves the parent's lock as it is,
+// where an unlock would drop it for the parent too.
+void Held::child() noexcept {
+    for (const int fd : held->fds_) io::close(fd);
+    held->fds_.clear();
+    held->mutex_.unlock();
+}
+
 constexpr int kLockFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
 
 // Whether an existing lock file is owned as a lock of this hive is: by root,
@@ -47,7 +100,7 @@ bool owned_as_a_lock(const struct stat& lock, const struct stat& owner) noexcept
 }  // namespace
 
 WritersLock::~WritersLock() {
-    if (fd_ >= 0) io::close(fd_);
+    if (fd_ >= 0) held->close(fd_);
 }
 
 // Read-only is enough for flock(), and lets a writer whose rights come from
@@ -61,9 +114,13 @@ reg::Status WritersLock::take(int folder, const std::string& name, const struct 
     // the two opens.
     bool created = false;
     for (int tries = 0; fd_ < 0 && tries < 3; ++tries) {
-        fd_ = io::openat(folder, lock_name.c_str(), kLockFlags | O_CREAT | O_EXCL, mode);
-        created = fd_ >= 0;
-        if (fd_ < 0 && errno == EEXIST) fd_ = io::openat(folder, lock_name.c_str(), kLockFlags);
+        fd_ = held->open([&] {
+            const int made =
+                io::openat(folder, lock_name.c_str(), kLockFlags | O_CREAT | O_EXCL, mode);
+            created = made >= 0;
+            if (made >= 0 || errno != EEXIST) return made;
+            return io::openat(folder, lock_name.c_str(), kLockFlags);
+        });
         if (fd_ < 0 && errno != ENOENT) break;
     }
     if (fd_ < 0) return write_error();

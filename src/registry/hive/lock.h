@@ -13,6 +13,13 @@
 // a lock of this hive would be; its owner and mode are never changed. So a
 // writer, root included, never changes or locks a file that only poses as
 // the lock: a hard link to some other file, a link, a FIFO, someone else's.
+//
+// An flock() belongs to the open file description, which a child forked
+// without exec shares: such a child of a host whose other thread was
+// writing would hold the lock until it exits, and hold up every writer,
+// its parent too. So a forked child closes its copies of the lock
+// descriptors held in the process (pthread_atfork()), which leaves the lock
+// its parent's alone.
 #pragma once
 
 #include <sys/stat.h>
