@@ -63,6 +63,12 @@ struct State {
     bool powered = true;
     std::int64_t clock = kStart;
     std::int64_t tick = 1'000'000'000;
+    struct Hook {
+        std::string op;
+        std::uint64_t left;
+        std::function<void()> action;
+    };
+    std::vector<Hook> hooks;
 };
 
 State& state() {
@@ -92,6 +98,14 @@ bool enter(const char* op) {
     ++s.calls;
     s.clock += kCallTime;
     s.log.emplace_back(op);
+    for (auto hook = s.hooks.begin(); hook != s.hooks.end(); ++hook) {
+        if (hook->op == op && --hook->left == 0) {
+            const std::function<void()> action = std::move(hook->action);
+            s.hooks.erase(hook);
+            action();
+            break;
+        }
+    }
     if (s.cut_after != 0 && s.calls > s.cut_after) s.powered = false;
     if (!s.powered) {
         errno = EIO;
@@ -321,6 +335,10 @@ void remove(const std::string& path) {
 std::uint64_t calls() { return state().calls; }
 const std::vector<std::string>& log() { return state().log; }
 void clear_log() { state().log.clear(); }
+
+void before(const std::string& op, std::uint64_t nth, std::function<void()> action) {
+    state().hooks.push_back({op, nth, std::move(action)});
+}
 
 void fail_call(std::uint64_t n, int error) { state().failing_calls[state().calls + n] = error; }
 void fail_all(const std::string& op, int error) { state().failing_ops[op] = error; }

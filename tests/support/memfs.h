@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -54,6 +55,11 @@ void fail_all(const std::string& op, int error);
 void short_writes(bool on);      // every write() stores at most half, at least one byte
 void read_only(bool on);         // every change fails with EROFS
 void capacity(std::size_t bytes);  // file data past this fail with ENOSPC
+
+// Runs `action` (another process, say) once, just before the `nth` call
+// named `op` from now is made; the action's own changes go through the
+// direct access above.
+void before(const std::string& op, std::uint64_t nth, std::function<void()> action);
 
 // Power: after `n` more counted calls every call fails with EIO, until
 // restart() brings the power back and keeps what a disk must keep.

@@ -20,8 +20,8 @@
 //   One failure is not the call's: a machine's hive that this user may not
 //   read (access denied, as an administrator may choose) holds nothing for
 //   this user. A key the user's hive holds then has the user's values
-//   alone; any other key fails to open with that status, so a reader seeds
-//   it in the user's hive, where a write would go.
+//   alone; any other key is missing, so a reader seeds it in the user's
+//   hive, where a write would go.
 // With one hive (paths.h: $VANTOR_REGISTRY, a set-user-ID program, no home
 // folder) all of this is that hive alone, which a caller who may not write
 // it reads but never changes.
@@ -46,8 +46,12 @@
 // handle was opened is added by that commit too. The handle's queries see
 // its staged writes. Whatever makes the commit fail is reported by
 // close_key(): a write through a handle whose key has since been deleted
-// fails there with ERROR_KEY_DELETED. A handle is used by one thread at a
-// time, as the settings code uses it.
+// fails there with ERROR_KEY_DELETED. A handle made by create_new_key() for
+// a key that neither hive held commits only if neither holds it still: one
+// made meanwhile (in the hive written, checked under its writers' lock, or
+// in the other) is left as it is, and the close returns
+// ERROR_ALREADY_EXISTS. A handle is used by one thread at a time, as the
+// settings code uses it.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -75,6 +79,8 @@ struct vantor::reg::Key {
     vantor::store::Create create = vantor::store::Create::kNo;  // how the target is made
     bool in_target = false;  // the target held the key: the commit changes it, not adds it
     bool added = false;      // created where neither hive had it: the commit adds it
+    bool only_new = false;   // made by create_new_key(): the commit adds it only if still missing
+    std::string other;       // the hive besides the target, for such a commit; or empty
     Layer layers[2];         // the user's hive, then the machine's
     std::vector<vantor::hive::Value> staged;  // writes for the commit, one per name
 };
@@ -124,11 +130,9 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
 }
 
 // Reads the key from each hive into the handle's layers. A missing hive
-// holds nothing; a machine's hive that this user may not read holds nothing
-// either, its status left in *unreadable. Any other failure is returned.
-Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key,
-                   Status* unreadable) {
-    *unreadable = kSuccess;
+// holds nothing; so does a machine's hive that this user may not read,
+// beside a hive of the user's own. Any other failure is returned.
+Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key) {
     if (!hives.user.empty()) {
         const Status status =
             store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
@@ -136,12 +140,13 @@ Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key,
     }
     const Status status =
         store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
-    if (status == kAccessDenied && !hives.user.empty()) {
-        *unreadable = status;
-    } else if (status != kSuccess && status != kFileNotFound) {
-        return status;
-    }
+    if (status == kAccessDenied && !hives.user.empty()) return kSuccess;
+    if (status != kSuccess && status != kFileNotFound) return status;
     return kSuccess;
+}
+
+bool in_either(const Key& key) {
+    return key.layers[kUser].found.key != nullptr || key.layers[kMachine].found.key != nullptr;
 }
 
 // Chooses the hive the handle's writes go to (see the top of this file);
@@ -170,20 +175,31 @@ std::string stored_path(const Key& key, std::string_view wanted) {
     return std::string(wanted);
 }
 
+// True when the hive at `path` holds the key now; a hive that cannot be
+// read holds nothing here (the commit's own hive is judged by update()).
+bool holds_now(const std::string& path, const std::string& key_path) {
+    store::KeyView view;
+    return !path.empty() && store::read_key(path.c_str(), key_path, &view) == kSuccess &&
+           view.key != nullptr;
+}
+
 // Commits what the handle staged, in one replace of its target hive.
 Status commit(const Key& key) {
     const Status updated =
         store::update(key.target, key.in_target ? store::Create::kNo : key.create,
                       [&](hive::Hive& hive, store::Change& change) {
+                          if (key.only_new &&
+                              (hive.find(key.path) != nullptr || holds_now(key.other, key.path))) {
+                              return kAlreadyExists;  // made meanwhile: left as it is
+                          }
                           bool added = false;
                           hive::StoredKey* found =
                               key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
                           if (found == nullptr) return kKeyDeleted;
                           change.changed = added;
                           for (const hive::Value& value : key.staged) {
-                              if (found->set(value.name, value.type, value.data)) {
+                              if (found->set(value.name, value.type, value.data))
                                   change.changed = true;
-                              }
                           }
                           if (!added) change.only = found;
                           return kSuccess;
@@ -204,6 +220,33 @@ Status guarded(Status fallback, const Body& body) noexcept {
     }
 }
 
+// create_key(), or with `only_new` create_new_key().
+Status create(const char* path, bool only_new, Key** key) noexcept {
+    if (key == nullptr) return kInvalidParameter;
+    *key = nullptr;
+    return guarded(kWriteFault, [&]() -> Status {
+        std::string_view wanted;
+        if (!key_path(path, &wanted)) return kInvalidParameter;
+        const store::Hives hives = store::find_hives();
+        auto created = std::make_unique<Key>();
+        Status status = read_layers(hives, wanted, created.get());
+        if (status != kSuccess) return status;
+        created->added = !in_either(*created);
+        if (only_new && !created->added) return kAlreadyExists;
+        // Refused up front, as the registry refuses a caller who may not
+        // write; a missing key is added by the handle's commit.
+        status = choose_target(hives, created.get());
+        if (status != kSuccess) return status;
+        created->path = stored_path(*created, wanted);
+        if (only_new) {
+            created->only_new = true;
+            created->other = created->target == hives.user ? hives.machine : hives.user;
+        }
+        *key = created.release();
+        return kSuccess;
+    });
+}
+
 }  // namespace
 
 Status open_key(const char* path, Access access, Key** key) noexcept {
@@ -214,13 +257,9 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const store::Hives hives = store::find_hives();
         auto opened = std::make_unique<Key>();
-        Status unreadable = kSuccess;
-        Status status = read_layers(hives, wanted, opened.get(), &unreadable);
+        Status status = read_layers(hives, wanted, opened.get());
         if (status != kSuccess) return status;
-        if (opened->layers[kUser].found.key == nullptr &&
-            opened->layers[kMachine].found.key == nullptr) {
-            return unreadable != kSuccess ? unreadable : kFileNotFound;
-        }
+        if (!in_either(*opened)) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key. Only such a
         // handle needs the key's path, for its commit.
@@ -234,28 +273,9 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     });
 }
 
-Status create_key(const char* path, Key** key) noexcept {
-    if (key == nullptr) return kInvalidParameter;
-    *key = nullptr;
-    return guarded(kWriteFault, [&]() -> Status {
-        std::string_view wanted;
-        if (!key_path(path, &wanted)) return kInvalidParameter;
-        const store::Hives hives = store::find_hives();
-        auto created = std::make_unique<Key>();
-        Status unreadable = kSuccess;
-        Status status = read_layers(hives, wanted, created.get(), &unreadable);
-        if (status != kSuccess) return status;
-        // Refused up front, as the registry refuses a caller who may not
-        // write; a missing key is added by the handle's commit.
-        status = choose_target(hives, created.get());
-        if (status != kSuccess) return status;
-        created->added = created->layers[kUser].found.key == nullptr &&
-                         created->layers[kMachine].found.key == nullptr;
-        created->path = stored_path(*created, wanted);
-        *key = created.release();
-        return kSuccess;
-    });
-}
+Status create_key(const char* path, Key** key) noexcept { return create(path, false, key); }
+
+Status create_new_key(const char* path, Key** key) noexcept { return create(path, true, key); }
 
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
