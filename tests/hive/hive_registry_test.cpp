@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -574,22 +575,44 @@ class Paths : public ::testing::Test {
     std::vector<std::optional<std::string>> saved_;
 };
 
-TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
+// A user's hive as the variables place it: 0, or the number of the first
+// check that failed (run in a child process, as another user, by root).
+int user_hive_order() {
     const passwd* entry = ::getpwuid(::getuid());
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
-    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg")
-        << "without HOME: the password database's";
+    if (entry == nullptr) return 1;
+    const std::string own = fs::path(entry->pw_dir) / ".local/state/vantor/user.reg";
+    if (store::find_hives().user != own) return 2;  // without HOME: the password database's
     ::setenv("HOME", "relative", 1);
-    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg");
+    if (store::find_hives().user != own) return 3;
     ::setenv("HOME", "/home/ann/", 1);
-    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg");
-    ::setenv("XDG_STATE_HOME", "state", 1);
-    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg") << "a relative one is ignored";
+    if (store::find_hives().user != "/home/ann/.local/state/vantor/user.reg") return 4;
+    ::setenv("XDG_STATE_HOME", "state", 1);  // a relative one is ignored
+    if (store::find_hives().user != "/home/ann/.local/state/vantor/user.reg") return 5;
     ::setenv("XDG_STATE_HOME", "/var/state", 1);
-    EXPECT_EQ(user_hive(), "/var/state/vantor/user.reg");
+    if (store::find_hives().user != "/var/state/vantor/user.reg") return 6;
     ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
-    EXPECT_EQ(user_hive(), "mine.reg");
+    return store::find_hives().user == "mine.reg" ? 0 : 7;
+}
+
+TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
+    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
+    if (::geteuid() != 0) {
+        EXPECT_EQ(user_hive_order(), 0) << "the check that failed";
+    } else {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? user_hive_order() : 100);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the check that failed";
+        // Root's environment may be a user's (sudo -E): root's hive is its own.
+        const passwd* root = ::getpwuid(0);
+        ASSERT_NE(root, nullptr);
+        ::setenv("HOME", "/home/ann", 1);
+        ::setenv("XDG_STATE_HOME", "/home/ann/.local/state", 1);
+        EXPECT_EQ(user_hive(), fs::path(root->pw_dir) / ".local/state/vantor/user.reg");
+    }
     ::setenv("VANTOR_USER_REGISTRY", store::default_machine_hive(), 1);
     EXPECT_EQ(user_hive(), "") << "the machine's hive is no user hive";
 

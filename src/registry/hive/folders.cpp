@@ -108,8 +108,12 @@ reg::Status check_writable(const std::string& path, int* error) {
     *error = 0;
     struct stat info {};
     if (io::fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        // A linked hive is never written; one this process could not write
+        // through the link anyway is refused for want of permission.
+        if (io::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+            return refused(errno);
+        }
         if (S_ISLNK(info.st_mode)) return refused(ELOOP);
-        if (io::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return refused(errno);
     } else if (errno != ENOENT) {
         return refused(errno);
     }
@@ -128,6 +132,27 @@ reg::Status check_writable(const std::string& path, int* error) {
         at = std::move(parent);
     }
     return reg::kSuccess;
+}
+
+reg::Status check_own(const std::string& path) {
+    const uid_t me = ::geteuid();
+    struct stat info {};
+    if (io::fstatat(AT_FDCWD, path.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (info.st_uid != me) return reg::kAccessDenied;
+    } else if (errno != ENOENT && errno != ENOTDIR) {
+        return write_error();
+    }
+    // The hive's folder, or the nearest one above it that exists (through
+    // links above it, as the write would go).
+    for (std::string at = folder_path(locate(path));;) {
+        if (io::stat(at.c_str(), &info) == 0) {
+            return info.st_uid == me ? reg::kSuccess : reg::kAccessDenied;
+        }
+        if (errno != ENOENT) return write_error();
+        std::string parent = folder_path(locate(at));
+        if (parent == at) return reg::kAccessDenied;
+        at = std::move(parent);
+    }
 }
 
 }  // namespace vantor::store

@@ -39,8 +39,16 @@ reg::Status open_folder(const std::string& folder, const mode_t* make, Fd* out);
 // kSuccess when this process may replace the hive at `path`: it is not a
 // symbolic link, and the file (if any) and its folder are writable with the
 // effective ids; a missing folder, when the nearest folder above it that
-// exists is. Otherwise the refusal's errno (EACCES, EROFS, ELOOP for a link,
-// ...) in *error and its status.
+// exists is. Otherwise the refusal's errno in *error and its status:
+// EACCES when this process may not write the file or folder, ELOOP for a
+// link it might write through, EROFS, ...
 reg::Status check_writable(const std::string& path, int* error);
+
+// kSuccess when the hive at `path` is this process's own: the hive (when it
+// exists) and its folder, or the nearest folder above that exists, where
+// the missing ones would be made, are owned by the effective user.
+// Otherwise kAccessDenied: a user's hive is never written in, or through, a
+// folder of someone else's.
+reg::Status check_own(const std::string& path);
 
 }  // namespace vantor::store

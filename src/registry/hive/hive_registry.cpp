@@ -10,10 +10,16 @@
 //   holds the key: its values are the ones this user reads, so a write
 //   anywhere else would not be seen. Otherwise in the machine's hive when
 //   this caller may write it (check_writable(): root, or a member of a
-//   group that shares the store), else in the user's hive, which is made
-//   the first time it is needed, for its owner alone. So the machine's hive
-//   is never written by who may not write it, and no one reads another
-//   user's hive.
+//   group that shares the store); else, for a caller who is refused it for
+//   want of permission (EACCES) and is not root, in the user's hive, which
+//   is made the first time it is needed, for its owner alone. A machine's
+//   hive that cannot be written for another reason (a read-only file
+//   system, a link), or by root, gives its own status: root's writes are
+//   the machine's, and never land unseen in some user's hive. So the
+//   machine's hive is never written by who may not write it, and no one
+//   reads another user's hive.
+// - A user's hive is written only where its folders are the caller's own
+//   (check_own()): never in, or through a link to, someone else's.
 // - Every call reads both hives, and a hive that fails to read fails the
 //   call with its status: a corrupt one (either) with ERROR_BADDB, never
 //   hidden behind values of the other or a fresh copy in the user's hive.
@@ -52,6 +58,9 @@
 // in the other) is left as it is, and the close returns
 // ERROR_ALREADY_EXISTS. A handle is used by one thread at a time, as the
 // settings code uses it.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -157,9 +166,12 @@ Status choose_target(const store::Hives& hives, Key* key) {
     int error = 0;
     if (!to_user) {
         refusal = store::check_writable(hives.machine, &error);
-        to_user = refusal != kSuccess && !hives.user.empty();
+        to_user = refusal != kSuccess && error == EACCES && ::geteuid() != 0 && !hives.user.empty();
     }
-    if (to_user) refusal = store::check_writable(hives.user, &error);
+    if (to_user) {
+        refusal = store::check_writable(hives.user, &error);
+        if (refusal == kSuccess) refusal = store::check_own(hives.user);
+    }
     key->target = to_user ? hives.user : hives.machine;
     key->create = to_user ? store::Create::kPrivate : store::Create::kShared;
     key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;

@@ -8,6 +8,9 @@
 // empty, else ${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg. An
 // XDG_STATE_HOME or HOME that is not an absolute path is ignored; without
 // HOME the home folder is the real user's, from the password database.
+// Root's is always the password database's (root's own ~/.local/state):
+// root's environment may be a user's (sudo -E), whose hive root must not
+// take for its own.
 //
 // A program running set-user-ID or set-group-ID is not told where to read or
 // write by whoever starts it: it ignores every variable and uses the
