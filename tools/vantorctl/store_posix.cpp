@@ -1,52 +1,43 @@
-// Natively the stores are the stand-in registry's hive files, found by the
-// library's own rule (src/registry/hive/paths.h).
+// Natively the stores are the stand-in registry's hive files: the store
+// (src/registry/hive/layers.h) names them by the library's own rule, tells
+// which one holds each value and why one cannot be read.
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
 #include "files.h"
-#include "hive/format.h"
+#include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "store.h"
 
 namespace vantorctl::store {
 namespace {
 
-// True when the library goes without `file` when it may not read it: a
-// machine's hive beside the user's own.
-bool may_go_without(const File& file) { return file.role == kMachineRole && files().size() > 1; }
+using vantor::store::Layer;
+using vantor::store::Layers;
+using vantor::store::Problem;
 
-// What stops the library at the hive `file`, or nothing.
-std::string hive_problem(const File& file) {
-    const std::string& path = file.path;
-    // The library reads only regular files (through links too); reading a
-    // pipe here could wait for ever.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return {};  // created on first use
-        if (errno == EACCES && may_go_without(file)) return {};
-        return "cannot read " + path + ": " + system_reason(errno);
-    }
-    if (!S_ISREG(info.st_mode)) return path + ": not a regular file";
-    if (unreadable(path) && may_go_without(file)) return {};
-    std::string text;
-    std::string error;
-    switch (read_file(path, &text, &error)) {
-        case ReadResult::kRead:
+std::string_view role_of(const Layer& layer) {
+    return layer.role == vantor::store::Role::kUser ? kUserRole : kMachineRole;
+}
+
+// What stops the library at `layer`, as a message naming the file.
+std::string described(const Layer& layer) {
+    const std::string& path = layer.path;
+    switch (layer.problem.kind) {
+        case Problem::Kind::kNone:
             break;
-        case ReadResult::kMissing:
-            return {};
-        case ReadResult::kTooLarge:
-            return error + ": a corrupt store";
-        case ReadResult::kFailed:
-            return error;
+        case Problem::Kind::kUnreadable:
+            return "cannot read " + path + ": " + system_reason(layer.problem.error);
+        case Problem::Kind::kNotAFile:
+            return path + ": not a regular file";
+        case Problem::Kind::kTooLarge:
+            return path + " is larger than 16 MiB: a corrupt store";
+        case Problem::Kind::kCorrupt:
+            return path + ":" + std::to_string(layer.problem.line) +
+                   ": corrupt store: " + layer.problem.message;
     }
-    vantor::hive::ParseError parse_error;
-    if (vantor::hive::parse(text, &parse_error)) return {};
-    return path + ":" + std::to_string(parse_error.line) +
-           ": corrupt store: " + parse_error.message;
+    return {};
 }
 
 }  // namespace
@@ -71,15 +62,26 @@ std::vector<File> files() {
 }
 
 std::string problem() {
-    for (const File& file : files()) {
-        std::string found = hive_problem(file);
-        if (!found.empty()) return found;
-    }
-    return {};
+    const Layers layers = Layers::read();
+    const Layer* failing = layers.failing();
+    return failing != nullptr ? described(*failing) : std::string();
 }
 
-bool unreadable(const std::string& path) {
-    return ::access(path.c_str(), R_OK) != 0 && errno == EACCES;
+Sources Sources::read() {
+    Sources sources;
+    auto layers = std::make_shared<const Layers>(Layers::read());
+    for (const Layer& layer : layers->layers()) {
+        sources.stores_.push_back({{layer.path, role_of(layer)}, layer.unreadable});
+    }
+    sources.layers_ = std::move(layers);
+    return sources;
+}
+
+Source Sources::of(const Setting& field) const {
+    if (layers_ == nullptr) return Source::kUnknown;
+    const Layer* holder = layers_->holder(record_key_path(field.record), field.name);
+    if (holder == nullptr) return Source::kNone;
+    return role_of(*holder) == kUserRole ? Source::kUser : Source::kMachine;
 }
 
 std::string help() {
@@ -90,7 +92,8 @@ std::string help() {
            "Environment:\n"
            "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
            "  VANTOR_USER_REGISTRY  your own hive file (default: "
-           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg).\n";
+           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg;\n"
+           "                        root's is in its home folder in the password database).\n";
 }
 
 }  // namespace vantorctl::store

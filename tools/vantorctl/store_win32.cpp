@@ -14,7 +14,9 @@ std::vector<File> files() { return {}; }
 
 std::string problem() { return {}; }
 
-bool unreadable(const std::string&) { return false; }
+Sources Sources::read() { return {}; }
+
+Source Sources::of(const Setting&) const { return Source::kUnknown; }
 
 std::string help() {
     return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "

@@ -71,6 +71,7 @@
 #include "hive/format.h"
 #include "registry/hive/folders.h"
 #include "registry/hive/hive_file.h"
+#include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "registry/registry.h"
 
@@ -138,19 +139,24 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
     return nullptr;
 }
 
-// Reads the key from each hive into the handle's layers. A missing hive
-// holds nothing; so does a machine's hive that this user may not read,
-// beside a hive of the user's own. Any other failure is returned.
+// Reads the key from each hive into the handle's layers. A hive the
+// library goes without (goes_without(): a missing one, a machine's hive
+// this user may not read beside one of the user's own) holds nothing. Any
+// other failure is returned.
 Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key) {
-    if (!hives.user.empty()) {
+    const bool layered = !hives.user.empty();
+    if (layered) {
         const Status status =
             store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
-        if (status != kSuccess && status != kFileNotFound) return status;
+        if (status != kSuccess && !store::goes_without(store::Role::kUser, status, layered)) {
+            return status;
+        }
     }
     const Status status =
         store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
-    if (status == kAccessDenied && !hives.user.empty()) return kSuccess;
-    if (status != kSuccess && status != kFileNotFound) return status;
+    if (status != kSuccess && !store::goes_without(store::Role::kMachine, status, layered)) {
+        return status;
+    }
     return kSuccess;
 }
 
