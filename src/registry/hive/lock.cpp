@@ -110,18 +110,19 @@ reg::Status WritersLock::take(int folder, const std::string& name, const struct 
                               mode_t new_hive) {
     const std::string lock_name = name + ".lock";
     const mode_t mode = lock_mode(hive != nullptr ? hive->st_mode : new_hive);
-    // Made here, or else there already: tried again should it go between
-    // the two opens.
+    // There already (the usual case), or else made here: tried again should
+    // another writer make it, or someone remove it, between the two opens.
     bool created = false;
     for (int tries = 0; fd_ < 0 && tries < 3; ++tries) {
         fd_ = held->open([&] {
+            const int found = io::openat(folder, lock_name.c_str(), kLockFlags);
+            if (found >= 0 || errno != ENOENT) return found;
             const int made =
                 io::openat(folder, lock_name.c_str(), kLockFlags | O_CREAT | O_EXCL, mode);
             created = made >= 0;
-            if (made >= 0 || errno != EEXIST) return made;
-            return io::openat(folder, lock_name.c_str(), kLockFlags);
+            return made;
         });
-        if (fd_ < 0 && errno != ENOENT) break;
+        if (fd_ < 0 && errno != EEXIST && errno != ENOENT) break;
     }
     if (fd_ < 0) return write_error();
     struct stat info {};
