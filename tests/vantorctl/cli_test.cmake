@@ -280,7 +280,7 @@ elseif(CASE STREQUAL "bad_input_writes_nothing")
   endforeach()
   expect_match("${ERR}" "nothing was written")
   ctl(2 set "Bogus=1")
-  expect_match("${ERR}" "\"User Name\".*\"MIDI Volume\".*\"Targeting\"")
+  expect_match("${ERR}" "unknown name \"Bogus\" \\(vantorctl list --names")
   file(WRITE "${WORK}/bad.reg"
     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n"
     "\"Lives\"=dword:00000009\r\n\"Scenario\"=dword:1 2\r\n")
@@ -428,6 +428,54 @@ elseif(CASE STREQUAL "swap_and_shared_keys")
   ctl(2 swap Fire Bogus)
   ctl(2 swap Fire)
   expect_unchanged("${before}" "a bad swap")
+
+elseif(CASE STREQUAL "names_people_write")
+  fresh_store()
+  foreach(pair "Num +=NumAdd" "Num -=NumSubtract" "Num .=NumDecimal" "Win=LWin" "Apps=Menu"
+               "PrtScn=PrintScreen" "Spacebar=Space" "Space bar=Space" "Num Enter=Enter"
+               "Break=Pause")
+    string(REGEX MATCH "^(.*)=(.*)$" pair "${pair}")
+    ctl(0 set "Repair=${CMAKE_MATCH_1}")
+    ctl(0 get Repair)
+    expect_match("${OUT}" "^${CMAKE_MATCH_2}\n$")
+  endforeach()
+  # A slip gets one suggestion, not a list; nothing is written.
+  snapshot(before)
+  foreach(slip "set;Fier=A;\"Fire\"" "set;Fire=Spcae;\"Space\"" "get;Tubro;\"Turbo\""
+               "show;Kyes;\"keys\"" "export;kyes;\"keys\"" "reset;Lvies;\"Lives\"")
+    list(POP_BACK slip suggestion)
+    ctl(2 ${slip})
+    expect_match("${ERR}" "did you mean ${suggestion}\\?")
+    expect_no_match("${ERR}" "Targeting")
+  endforeach()
+  expect_unchanged("${before}" "a misspelt name")
+  # Record words in any case, and one message per refused argument.
+  ctl(0 show Keys)
+  expect_match("${OUT}" "Key bindings")
+  ctl(0 export Keys)
+  if(EXISTS "${WORK}/Keys")
+    message(FATAL_ERROR "export Keys wrote a file named Keys")
+  endif()
+  ctl(0 reset game keys)
+  expect_no_match("${ERR}" ".")
+  ctl(2 reset game Fire)
+  expect_match("${ERR}" "^[^\n]*\"game\"[^\n]*\n[^\n]*nothing was written\n$")
+  # A generic modifier goes off with either side: one warning, for the new
+  # conflict only, naming every action on the key.
+  ctl(0 set Turbo=Shift)
+  ctl(0 set "Fire=Left Shift")
+  expect_match("${ERR}" "^vantorctl: warning: Fire and Turbo both go off with LShift \\(160\\): Turbo is bound to Shift \\(16\\)\n$")
+  ctl(0 set Brakes=Space Targeting=Space)
+  expect_match("${ERR}" "^vantorctl: warning: Brakes and Targeting are both bound to Space \\(32\\)\n$")
+  ctl(0 set Repair=Space Lives=2)
+  expect_match("${ERR}" "^vantorctl: warning: Brakes, Repair and Targeting are all bound to Space \\(32\\)\n$")
+  ctl(0 set Lives=3 Fire=LShift)
+  expect_no_match("${ERR}" ".")
+  # A code without a name has none in JSON.
+  ctl(0 set Repair=0x07)
+  ctl(0 get --json Repair)
+  string(JSON type TYPE "${OUT}" Repair key_name)
+  expect_match("${type}" "^NULL$")
 
 elseif(CASE STREQUAL "export_records")
   fresh_store()

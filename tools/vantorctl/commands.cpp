@@ -12,6 +12,7 @@
 #include "reg_file.h"
 #include "registry/codes.h"
 #include "store.h"
+#include "suggest.h"
 #include "values.h"
 
 namespace vantorctl {
@@ -30,18 +31,6 @@ const char* record_title(Record record) {
 
 std::string full_key(Record record) {
     return std::string("HKEY_LOCAL_MACHINE\\") + record_key_path(record);
-}
-
-// "game", "keys" or "all" (nullopt for both); false for any other word.
-bool parse_record_word(const std::string& word, std::optional<Record>* record) {
-    for (const Record candidate : kRecords) {
-        if (word == record_word(candidate)) {
-            *record = candidate;
-            return true;
-        }
-    }
-    record->reset();
-    return word == "all";
 }
 
 // A registry status the library passed on, with its meaning when known.
@@ -131,28 +120,96 @@ std::string key_label(std::uint32_t code) {
 
 bool is_key_code(std::uint32_t code) { return code >= 1 && code <= 254; }
 
-// The other actions bound to the same key as `field`.
+// The other actions that go off with `field`: bound to the same key, or
+// one to a generic modifier and the other to one of its sides (Shift and
+// Left Shift).
 std::vector<const Setting*> same_key(const Records& records, const Setting& field) {
     std::vector<const Setting*> others;
     const std::uint32_t code = get_number(records, field);
     if (!is_key_code(code)) return others;
     for (const Setting* other = fields_begin(); other != fields_end(); ++other) {
-        if (other != &field && other->kind == Kind::kKey && get_number(records, *other) == code) {
+        if (other == &field || other->kind != Kind::kKey) continue;
+        const std::uint32_t other_code = get_number(records, *other);
+        if (is_key_code(other_code) && vantor::keys::same_key(code, other_code)) {
             others.push_back(other);
         }
     }
     return others;
 }
 
-// Warns of every two actions that share a key.
-void warn_shared_keys(const Records& records, std::ostream& err) {
+// The keys a player may press to give `code`: the two sides of a generic
+// modifier, else the key itself.
+std::vector<std::uint32_t> keys_giving(std::uint32_t code) {
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t side = 1; side <= 254; ++side) {
+        if (vantor::keys::generic_key(side) == code) keys.push_back(side);
+    }
+    if (keys.empty()) keys.push_back(code);
+    return keys;
+}
+
+// The actions that pressing the key `pressed` sets off.
+std::vector<const Setting*> actions_on(const Records& records, std::uint32_t pressed) {
+    std::vector<const Setting*> actions;
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->kind != Kind::kKey) continue;
-        for (const Setting* other : same_key(records, *field)) {
-            if (other < field) continue;
-            const std::uint32_t code = get_number(records, *field);
-            err << "vantorctl: warning: " << field->name << " and " << other->name
-                << " are both bound to " << key_label(code) << " (" << code << ")\n";
+        const std::uint32_t code = get_number(records, *field);
+        if (code == pressed || (code != 0 && vantor::keys::generic_key(pressed) == code)) {
+            actions.push_back(field);
+        }
+    }
+    return actions;
+}
+
+// "A", "A and B", "A, B and C".
+std::string listed(const std::vector<const Setting*>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += i + 1 == fields.size() ? " and " : ", ";
+        text += fields[i]->name;
+    }
+    return text;
+}
+
+std::string key_with_code(std::uint32_t code) {
+    return key_label(code) + " (" + std::to_string(code) + ")";
+}
+
+// One line for the actions that the key `pressed` sets off.
+std::string conflict(const Records& records, std::uint32_t pressed,
+                     const std::vector<const Setting*>& actions) {
+    const char* both = actions.size() == 2 ? "both" : "all";
+    std::vector<const Setting*> as_generic;
+    for (const Setting* action : actions) {
+        if (get_number(records, *action) != pressed) as_generic.push_back(action);
+    }
+    if (as_generic.empty()) {
+        return listed(actions) + " are " + both + " bound to " + key_with_code(pressed);
+    }
+    const std::uint32_t generic = get_number(records, *as_generic[0]);
+    return listed(actions) + " " + both + " go off with " + key_with_code(pressed) + ": " +
+           listed(as_generic) + (as_generic.size() == 1 ? " is" : " are") + " bound to " +
+           key_with_code(generic);
+}
+
+// Warns of each key that a change has put another action on, one line per
+// key naming every action it sets off; a key shared before is not told of
+// again.
+void warn_new_conflicts(const Records& before, const Records& after, std::ostream& err) {
+    std::vector<std::string> told;
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+        if (field->kind != Kind::kKey || !is_key_code(get_number(after, *field))) continue;
+        for (const std::uint32_t pressed : keys_giving(get_number(after, *field))) {
+            const std::vector<const Setting*> now = actions_on(after, pressed);
+            if (now.size() < 2) continue;
+            const std::vector<const Setting*> then = actions_on(before, pressed);
+            const bool added = std::any_of(now.begin(), now.end(), [&](const Setting* action) {
+                return std::find(then.begin(), then.end(), action) == then.end();
+            });
+            std::string line = conflict(after, pressed, now);
+            if (!added || std::find(told.begin(), told.end(), line) != told.end()) continue;
+            err << "vantorctl: warning: " << line << "\n";
+            told.push_back(std::move(line));
         }
     }
 }
@@ -236,7 +293,8 @@ Json value_json(const Records& records, const Setting& field, const store::Sourc
         value["value"] = get_number(records, field);
     }
     if (field.kind == Kind::kKey) {
-        value["key_name"] = key_name(get_number(records, field));
+        const std::string name = key_name(get_number(records, field));
+        value["key_name"] = name.empty() ? Json(nullptr) : Json(name);
         Json others = Json::array();
         for (const Setting* other : same_key(records, field)) others.push_back(other->name);
         value["same_key_as"] = std::move(others);
@@ -283,6 +341,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
                   std::ostream& err) {
     Records records;
     read_record(api, record, &records);
+    const Records before = records;
     const std::uint32_t mask = apply(assignments, record, &records);
     if (mask == 0) return true;
     const std::int32_t status = record == Record::kGame ? api.set_game(&records.game, mask)
@@ -292,7 +351,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
             << " failed: " << status_text(status) << store::named() << "\n";
         return false;
     }
-    if (record == Record::kKeys) warn_shared_keys(records, err);
+    if (record == Record::kKeys) warn_new_conflicts(before, records, err);
     return true;
 }
 
@@ -312,6 +371,20 @@ int bad_input(const std::vector<std::string>& problems, const char* command, Str
 }
 
 }  // namespace
+
+int bad_record_word(const std::string& word, const char* command, Streams io) {
+    io.err << "vantorctl " << command << ": \"" << word << "\" is not game, keys or all"
+           << did_you_mean(word, record_words()) << "\n";
+    return kExitBadInput;
+}
+
+bool record_argument(const std::string& word, const char* command, std::optional<Record>* only,
+                     Streams io) {
+    only->reset();
+    if (word.empty() || parse_record_word(word, only)) return true;
+    bad_record_word(word, command, io);
+    return false;
+}
 
 int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io) {
     const Api* api = load();
@@ -398,20 +471,36 @@ int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Stre
 }
 
 int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io) {
+    // Record words alone ("game keys" is both), or value names alone.
+    bool wanted[2] = {what.empty(), what.empty()};
+    bool whole = true;
+    for (const std::string& word : what) {
+        std::optional<Record> only;
+        whole &= parse_record_word(word, &only);
+        for (const Record record : kRecords)
+            wanted[static_cast<int>(record)] |= !only || *only == record;
+    }
     std::optional<Record> record;
-    const bool whole = what.empty() || (what.size() == 1 && parse_record_word(what[0], &record));
+    if (!(wanted[0] && wanted[1])) record = wanted[0] ? Record::kGame : Record::kKeys;
     std::vector<std::string> problems;
     std::vector<Assignment> defaults;
     if (!whole) {
+        std::vector<std::string> words = value_names();
+        for (std::string& word : record_words()) words.push_back(std::move(word));
         for (const std::string& word : what) {
             std::optional<Record> ignored;
             if (parse_record_word(word, &ignored)) {
                 problems.push_back("\"" + word +
-                                   "\": give game, keys or all on its own, or value names");
+                                   "\": reset records (game, keys, all) or values by name, "
+                                   "not both at once");
+            } else if (const Setting* field = find_field(word)) {
+                defaults.push_back({field, field->default_text, field->default_number});
+            } else {
+                problems.push_back("unknown name \"" + word + "\"" +
+                                   did_you_mean(word, words,
+                                                " (give game, keys, all or value names: "
+                                                "vantorctl list --names lists them)"));
             }
-        }
-        for (const Setting* field : find_fields(what, &problems)) {
-            defaults.push_back({field, field->default_text, field->default_number});
         }
         if (!problems.empty()) return bad_input(problems, "reset", io);
     }
@@ -555,12 +644,19 @@ int run_export(const LoadApi& load, const std::vector<std::string>& arguments, S
     std::optional<Record> only;
     std::string file = "-";
     if (arguments.size() == 2) {
-        if (!parse_record_word(arguments[0], &only)) {
-            return bad_input({"\"" + arguments[0] + "\" is not game, keys or all"}, "export", io);
-        }
+        if (!parse_record_word(arguments[0], &only))
+            return bad_record_word(arguments[0], "export", io);
         file = arguments[1];
     } else if (arguments.size() == 1 && !parse_record_word(arguments[0], &only)) {
-        file = arguments[0];
+        // A slip for a record's name ("kyes") is not taken for a file name.
+        const std::string& word = arguments[0];
+        if (word.find_first_of("./\\") == std::string::npos && closest(word, record_words())) {
+            return bad_input(
+                {"\"" + word + "\" is not game, keys or all" + did_you_mean(word, record_words()) +
+                 " (write ./" + word + " for a file of that name)"},
+                "export", io);
+        }
+        file = word;
     }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;

@@ -61,20 +61,15 @@ std::shared_ptr<T> argument(T initial = T()) {
     return std::make_shared<T>(std::move(initial));
 }
 
-std::optional<Record> record_named(const std::string& word) {
-    if (word == "game") return Record::kGame;
-    if (word == "keys") return Record::kKeys;
-    return std::nullopt;
-}
-
 Run define_show(CLI::App& show) {
     auto which = argument<std::string>();
     auto json = argument(false);
-    show.add_option("record", *which, "Only the game settings or only the key bindings")
-        ->check(CLI::IsMember({"game", "keys"}));
+    show.add_option("record", *which, "game, keys or all (the default)");
     show.add_flag("--json", *json, "Print one JSON object");
-    return [which, json](const LoadApi& load, Streams io) {
-        return vantorctl::run_show(load, record_named(*which), *json, io);
+    return [which, json](const LoadApi& load, Streams io) -> int {
+        std::optional<Record> only;
+        if (!vantorctl::record_argument(*which, "show", &only, io)) return vantorctl::kExitBadInput;
+        return vantorctl::run_show(load, only, *json, io);
     };
 }
 
@@ -113,8 +108,7 @@ Run define_list(CLI::App& list) {
     auto json = argument(false);
     auto names = argument(false);
     auto key_names = argument(false);
-    list.add_option("record", *which, "Only the game settings or only the key bindings")
-        ->check(CLI::IsMember({"game", "keys"}));
+    list.add_option("record", *which, "game, keys or all (the default)");
     auto* json_flag = list.add_flag("--json", *json, "Print a JSON array");
     auto* names_flag = list.add_flag("--names", *names, "Print only the names, one a line");
     list.add_flag("--key-names", *key_names,
@@ -122,12 +116,14 @@ Run define_list(CLI::App& list) {
         ->excludes(json_flag, names_flag);
     json_flag->excludes(names_flag);
     list.footer("Reads no settings: it lists what vantorctl knows of each value.\n");
-    return [which, json, names, key_names](const LoadApi&, Streams io) {
+    return [which, json, names, key_names](const LoadApi&, Streams io) -> int {
+        std::optional<Record> only;
+        if (!vantorctl::record_argument(*which, "list", &only, io)) return vantorctl::kExitBadInput;
         const vantorctl::ListForm form = *key_names ? vantorctl::ListForm::kKeyNames
                                          : *json    ? vantorctl::ListForm::kJson
                                          : *names   ? vantorctl::ListForm::kNames
                                                     : vantorctl::ListForm::kTable;
-        return vantorctl::run_list(record_named(*which), form, io);
+        return vantorctl::run_list(only, form, io);
     };
 }
 
