@@ -89,9 +89,10 @@ bool read_records(const Api& api, const bool (&wanted)[2], Records* records, Str
     return all_read;
 }
 
-// A text on one line: control characters as C escapes, and so are the
-// bytes windows-1252 leaves undefined when the terminal takes characters.
-std::string displayed(const std::string& text, Charset charset) {
+// A text on one line, safe for a terminal: control characters as C
+// escapes, and so are the bytes windows-1252 leaves undefined when the
+// terminal takes characters (they stand for C1 controls).
+std::string escaped(const std::string& text, Charset charset) {
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -110,6 +111,12 @@ std::string displayed(const std::string& text, Charset charset) {
             out += to_terminal(std::string_view(&c, 1), charset);
         }
     }
+    return out;
+}
+
+// A text as show prints it: escaped, and "" for an empty one.
+std::string displayed(const std::string& text, Charset charset) {
+    std::string out = escaped(text, charset);
     return out.empty() ? "\"\"" : out;
 }
 
@@ -323,10 +330,12 @@ void print_json(const Json& document, std::ostream& out) {
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
-// A value as `get` prints it, in a form `set` takes back: a text as it is,
-// a number in decimal, a key binding by its name or else its code in hex.
+// A value as `get` prints it, in a form `set` takes back: a text as it is
+// but for its control characters, escaped as show escapes them (a text may
+// come from any .reg file, and must not drive the terminal); a number in
+// decimal; a key binding by its name or else its code in hex.
 std::string value_text(const Records& records, const Setting& field, Charset charset) {
-    if (field.kind == Kind::kText) return to_terminal(get_text(records, field), charset);
+    if (field.kind == Kind::kText) return escaped(get_text(records, field), charset);
     const std::uint32_t number = get_number(records, field);
     if (field.kind == Kind::kNumber) return std::to_string(number);
     if (std::string name = key_name(number); !name.empty()) return name;

@@ -28,14 +28,14 @@ std::string module_file(Module module, Function function);
 // The version of the library file `file`, or empty when it cannot be told.
 std::string file_version(const std::string& file);
 
-// Makes stdin and stdout carry bytes unchanged (no CRLF translation), and
-// takes the locale's charset (LC_CTYPE only: numbers and messages stay as
-// they are). Called once, first thing.
+// Makes stdin and stdout carry bytes unchanged (no CRLF translation).
+// Called once, first thing.
 void set_up_stdio();
 
-// True when the terminal's texts are UTF-8 (the locale's charset); false
-// where they are the game's own 8-bit bytes (Windows' ANSI code page, or a
-// locale that is not UTF-8).
+// True when the arguments and the output hold texts as UTF-8: natively,
+// whatever the locale (a C locale names no charset of its own, and what
+// scripts, cron and unit files pass is UTF-8). False on Windows, where they
+// are the ANSI code page, the game's own bytes.
 bool terminal_is_utf8();
 
 // Replaces the file at `path` with `bytes`: they go to a new file in the

@@ -5,18 +5,15 @@
 // library folders): a tool copied elsewhere still finds the installed one.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 
 #include "files.h"
 #include "platform.h"
-#include "text.h"
 
 #ifndef VANTORCTL_LIBDIR_FROM_BINDIR
 #define VANTORCTL_LIBDIR_FROM_BINDIR "../lib"
@@ -86,12 +83,12 @@ std::string file_version(const std::string& file) {
     return file.substr(so + 4);
 }
 
-void set_up_stdio() { std::setlocale(LC_CTYPE, ""); }
+void set_up_stdio() {}
 
-bool terminal_is_utf8() {
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && (iequals(codeset, "UTF-8") || iequals(codeset, "UTF8"));
-}
+// UTF-8 whatever the locale: an argument that is not valid UTF-8 is refused
+// (charset.h), never stored as its bytes, which the game would show as
+// other characters.
+bool terminal_is_utf8() { return true; }
 
 bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
     const auto fail = [&](const std::string& file) {
