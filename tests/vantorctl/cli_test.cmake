@@ -560,6 +560,8 @@ elseif(CASE STREQUAL "corrupt_store")
     separate_arguments(command)
     ctl(1 ${command})
     expect_match("${ERR}" "system.reg:5: corrupt store: malformed value line")
+    # with what to do about it
+    expect_match("${ERR}" "\nvantorctl: mend line 5 of [^\n]*system.reg, restore it from a backup, or move it aside")
     expect_no_match("${OUT}" ".")
   endforeach()
   if(EXISTS "${WORK}/out.reg")
@@ -758,6 +760,8 @@ elseif(CASE STREQUAL "users_failures")
   expect_match("${OUT}" "\n  \\* machine  Lives +3\n")
   ctl(1 set Fire=G)
   expect_match("${ERR}" "writing the key bindings failed: status 5 [^;]*; machine store ${HIVE}, user store ${USER_HIVE}\n")
+  # and why, with what to do
+  expect_match("${ERR}" "\nvantorctl: cannot create ${USER_HIVE}: ${HOMES}/home-carl/.local is missing and cannot be made in ${HOMES}/home-carl: Permission denied; set VANTOR_USER_REGISTRY")
   # A corrupt machine's hive is reported, and no copy of the user's hides it.
   file(READ "${HIVE}" good)
   file(WRITE "${HIVE}" "REGEDIT4\n\n${GAME_KEY}\n\"Oops\"=what\n")

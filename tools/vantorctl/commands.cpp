@@ -42,6 +42,13 @@ std::string status_text(std::int32_t status) {
     return text;
 }
 
+// After a write failed: the file, what stopped it and what to do, where
+// the store can tell.
+void explain_failure(Record record, std::int32_t status, std::ostream& err) {
+    const std::string why = store::write_failure(record_key_path(record), status);
+    if (!why.empty()) err << "vantorctl: " << why << "\n";
+}
+
 // How a reader call went: read from the store, or the key was missing and
 // the library seeded it with the defaults, or tried to and could not.
 enum class ReadState { kRead, kCreated, kNotSaved };
@@ -83,6 +90,7 @@ bool read_records(const Api& api, const bool (&wanted)[2], Records* records, Str
         if (read_record(api, record, records) == ReadState::kNotSaved) {
             io.err << "vantorctl " << command << ": " << full_key(record)
                    << " is missing and the library could not create it" << store::named() << "\n";
+            explain_failure(record, 0, io.err);
             all_read = false;
         }
     }
@@ -358,6 +366,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
     if (status != 0) {
         err << "vantorctl: writing the " << record_title(record)
             << " failed: " << status_text(status) << store::named() << "\n";
+        explain_failure(record, status, err);
         return false;
     }
     if (record == Record::kKeys) warn_new_conflicts(before, records, err);
@@ -407,6 +416,7 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
         if (states[static_cast<int>(record)] == ReadState::kNotSaved) {
             io.err << "vantorctl: " << full_key(record)
                    << " is missing and the library could not create it" << store::named() << "\n";
+            explain_failure(record, 0, io.err);
             exit_code = kExitFailed;
         }
     }
@@ -522,6 +532,7 @@ int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams
     if (status != 0) {
         io.err << "vantorctl reset: the library could not store the defaults: "
                << status_text(status) << store::named() << "\n";
+        explain_failure(record ? *record : Record::kKeys, status, io.err);
         return kExitFailed;
     }
     return kExitOk;
@@ -642,6 +653,7 @@ int run_create(const LoadApi& load, Streams io) {
     if (api->create_reg_keys() == 0) {
         io.err << "vantorctl create: the library could not create the keys" << store::named()
                << "\n";
+        explain_failure(Record::kGame, 0, io.err);
         return kExitFailed;
     }
     return kExitOk;

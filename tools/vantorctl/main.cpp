@@ -238,8 +238,10 @@ int run(int argc, char** argv) {
     // is named, with its fault, before the library is called.
     const LoadApi load = [&]() -> const vantorctl::Api* {
         if (!load_library()) return nullptr;
-        if (const std::string problem = vantorctl::store::problem(); !problem.empty()) {
+        std::string next_step;
+        if (const std::string problem = vantorctl::store::problem(&next_step); !problem.empty()) {
             std::cerr << "vantorctl: " << problem << vantorctl::store::named() << "\n";
+            if (!next_step.empty()) std::cerr << "vantorctl: " << next_step << "\n";
             return nullptr;
         }
         return &library->api;
