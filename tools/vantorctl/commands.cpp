@@ -244,8 +244,14 @@ void print_stores(const store::Sources& sources, std::ostream& out) {
     if (!sources.stores().empty()) out << "\n";
 }
 
+// Whether show --changed lists the value: off its default, or, the user's
+// own over the machine's, off the machine's.
+bool changed(const Records& records, const Setting& field, const store::Sources& sources) {
+    return !is_default(records, field) || sources.off_machine(field, records);
+}
+
 void print_table(Record record, const Records& records, ReadState state,
-                 const store::Sources& sources, Streams io, bool* any_changed) {
+                 const store::Sources& sources, bool changed_only, Streams io, bool* any_changed) {
     std::ostream& out = io.out;
     out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
         << "]\n";
@@ -263,11 +269,14 @@ void print_table(Record record, const Records& records, ReadState state,
             key_width = std::max(key_width, key_label(get_number(records, *field)).size());
         }
     }
+    bool listed = false;
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->record != record) continue;
-        const bool changed = !is_default(records, *field);
-        *any_changed |= changed;
-        out << (changed ? "  * " : "    ") << std::left;
+        if (changed_only && !changed(records, *field, sources)) continue;
+        listed = true;
+        const bool off_default = !is_default(records, *field);
+        *any_changed |= off_default;
+        out << (off_default ? "  * " : "    ") << std::left;
         // With a user's hive besides the machine's, which one the value is from.
         if (sources.layered()) {
             const char* source = store::source_name(sources.of(*field));
@@ -296,6 +305,7 @@ void print_table(Record record, const Records& records, ReadState state,
         }
         out << std::left << "\n";
     }
+    if (!listed) out << "  (nothing changed)\n";
 }
 
 // One value for JSON: texts decoded from windows-1252, which keeps every
@@ -324,10 +334,12 @@ Json value_json(const Records& records, const Setting& field, const store::Sourc
 }
 
 Json record_json(Record record, const Records& records, ReadState state,
-                 const store::Sources& sources) {
+                 const store::Sources& sources, bool changed_only) {
     Json values = Json::object();
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
-        if (field->record == record) values[field->name] = value_json(records, *field, sources);
+        if (field->record != record) continue;
+        if (changed_only && !changed(records, *field, sources)) continue;
+        values[field->name] = value_json(records, *field, sources);
     }
     return {{"registry_key", full_key(record)},
             {"state", state_name(state)},
@@ -404,7 +416,8 @@ bool record_argument(const std::string& word, const char* command, std::optional
     return false;
 }
 
-int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io) {
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool changed_only,
+             Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
@@ -437,17 +450,22 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
         if (only && *only != record) continue;
         const ReadState state = states[static_cast<int>(record)];
         if (json) {
-            document[record_word(record)] = record_json(record, records, state, sources);
+            document[record_word(record)] =
+                record_json(record, records, state, sources, changed_only);
             continue;
         }
         if (!first) io.out << "\n";
         first = false;
-        print_table(record, records, state, sources, io, &any_changed);
+        print_table(record, records, state, sources, changed_only, io, &any_changed);
     }
     if (json) {
         print_json(document, io.out);
     } else if (any_changed) {
         io.out << "\n  * differs from the default\n";
+    }
+    if (!json && changed_only && sources.layered()) {
+        io.out << (any_changed ? "" : "\n")
+               << "  listed too: your own values that differ from the machine's\n";
     }
     return exit_code;
 }

@@ -39,7 +39,10 @@ bool record_argument(const std::string& word, const char* command, std::optional
 // Says that `word` is no record word (suggesting one) and returns kExitBadInput.
 int bad_record_word(const std::string& word, const char* command, Streams io);
 
-int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io);
+// `changed_only`: only the values off their defaults, and the user's own
+// that differ from the machine's.
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool changed_only,
+             Streams io);
 int run_get(const LoadApi& load, const std::vector<std::string>& names, bool json, Streams io);
 int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
 int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io);

@@ -64,12 +64,15 @@ std::shared_ptr<T> argument(T initial = T()) {
 Run define_show(CLI::App& show) {
     auto which = argument<std::string>();
     auto json = argument(false);
+    auto changed = argument(false);
     show.add_option("record", *which, "game, keys or all (the default)");
     show.add_flag("--json", *json, "Print one JSON object");
-    return [which, json](const LoadApi& load, Streams io) -> int {
+    show.add_flag("--changed", *changed,
+                  "Only the values off their defaults, and yours that differ from the machine's");
+    return [which, json, changed](const LoadApi& load, Streams io) -> int {
         std::optional<Record> only;
         if (!vantorctl::record_argument(*which, "show", &only, io)) return vantorctl::kExitBadInput;
-        return vantorctl::run_show(load, only, *json, io);
+        return vantorctl::run_show(load, only, *json, *changed, io);
     };
 }
 

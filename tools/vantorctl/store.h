@@ -95,6 +95,10 @@ class Sources {
     // True when there is a user's hive besides the machine's.
     bool layered() const { return stores_.size() > 1; }
     Source of(const Setting& field) const;
+    // True when the value shown, `records`' field, comes from the user's hive
+    // and differs from what the machine's gives (its value, or the default
+    // where it holds none). False when the machine's hive cannot be read.
+    bool off_machine(const Setting& field, const Records& records) const;
 
   private:
     std::vector<Store> stores_;
