@@ -679,6 +679,48 @@ elseif(CASE STREQUAL "texts_utf8")
   ctl(0 get "User Name")
   expect_match("${OUT}" "^\\\\x1B]0;pwned\\\\x07\n$")
 
+elseif(CASE STREQUAL "edit")
+  # The records in an editor, as a .reg text: only what was changed is
+  # written, so a value the hive does not hold stays out of it.
+  set(ENV{TMPDIR} "${WORK}")
+  unset(ENV{VISUAL})
+  file(WRITE "${HIVE}" "REGEDIT4\n\n${GAME_KEY}\n\"Lives\"=dword:00000002\n\n${KEYS_KEY}\n"
+                       "\"Fire\"=dword:00000020\n")
+  unicode(zoe "Zo\\u00eb")
+  file(WRITE "${WORK}/good.sed" "s/\"Lives\"=dword:00000002/\"Lives\"=dword:00000007/\n"
+                                "s/${DEFAULT_UserName}/${zoe}/\n")
+  set(ENV{EDITOR} "sed -i -f ${WORK}/good.sed")
+  ctl(0 edit)
+  file(READ "${HIVE}" hive)
+  expect_match("${hive}" "\n\"Lives\"=dword:00000007\n")
+  expect_no_match("${hive}" "Tank Type|MoveForward")
+  file(READ "${HIVE}" hive HEX)
+  expect_match("${hive}" "225a6feb22")  # "Zo\xEB"
+  # A text that does not read as the records: refused with the reason and
+  # its line, nothing stored, the text kept.
+  snapshot(before)
+  foreach(edit "s/dword:00000007/dword:7 7/" "s/\"Fire\"/\"Fier\"/" "s/dword:00000020/dword:00000100/")
+    file(WRITE "${WORK}/bad.sed" "${edit}\n")
+    set(ENV{EDITOR} "sed -i -f ${WORK}/bad.sed")
+    ctl(2 edit)
+    expect_match("${ERR}" "nothing was stored; your text is kept in ${WORK}/vantor-[^/]*\\.reg\n")
+    expect_unchanged("${before}" "a bad edit")
+  endforeach()
+  file(GLOB kept "${WORK}/vantor-*.reg")
+  list(LENGTH kept count)
+  if(NOT count EQUAL 3)
+    message(FATAL_ERROR "kept ${count} texts, not 3")
+  endif()
+  ctl(2 edit)
+  expect_match("${ERR}" "key code 256 is out of range")
+  file(WRITE "${WORK}/bad.sed" "s/\"Fire\"/\"Fier\"/\n")
+  ctl(2 edit)
+  expect_match("${ERR}" "\"Fier\": not one of the game's values; did you mean \"Fire\"\\?")
+  set(ENV{EDITOR} false)
+  ctl(1 edit)
+  expect_match("${ERR}" "exited with status 1")
+  expect_unchanged("${before}" "a failed editor")
+
 elseif(CASE STREQUAL "output_errors")
   # Every command's output is checked: a full disk fails it.
   fresh_store()

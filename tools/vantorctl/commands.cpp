@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iomanip>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -716,6 +718,148 @@ int run_export(const LoadApi& load, const std::vector<std::string>& arguments, S
         return kExitFailed;
     }
     return kExitOk;
+}
+
+namespace {
+
+constexpr const char* kEditHelp =
+    "; Change the values below, save, and quit the editor: what you changed is\n"
+    "; stored. A value left out is not changed. Texts are quoted (\\\\ stands for \\,\n"
+    "; \\\" for \", \\n for a line break); numbers and key bindings are dword: and 8\n"
+    "; hex digits. Each binding's key is noted above it; vantorctl list --key-names\n"
+    "; gives the codes of the others, in decimal (Space is 32, dword:00000020).\n";
+
+// The records for the editor: the .reg text with a note of what to do after
+// its first line, and each key binding's key named above it.
+std::string edit_text(const Records& records, Charset charset) {
+    const std::string reg = edit_reg(records, charset);
+    const std::string line_end = charset == Charset::kBytes ? "\r\n" : "\n";
+    std::string out;
+    bool in_keys = false;
+    for (std::size_t begin = 0; begin < reg.size();) {
+        std::size_t end = reg.find('\n', begin);
+        end = end == std::string::npos ? reg.size() : end + 1;
+        const std::string_view line(reg.data() + begin, end - begin);
+        if (begin != 0 && line.front() == '[') {
+            in_keys = line.find(record_key_path(Record::kKeys)) != std::string_view::npos;
+        }
+        if (in_keys && line.front() == '"') {
+            for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+                if (field->kind == Kind::kKey && line.substr(1, std::strlen(field->name) + 2) ==
+                                                     std::string(field->name) + "\"=") {
+                    out += "; " + key_with_code(get_number(records, *field)) + line_end;
+                }
+            }
+        }
+        out += line;
+        if (begin == 0) {
+            for (std::string_view note = kEditHelp; !note.empty();) {
+                const std::size_t at = note.find('\n');
+                out += std::string(note.substr(0, at)) + line_end;
+                note.remove_prefix(at + 1);
+            }
+        }
+        begin = end;
+    }
+    return out;
+}
+
+// Checks an edited text against the records it was made from: the values
+// changed, or the problems, one a line, each naming the file and the line
+// where it can.
+std::vector<Assignment> edited_values(const std::string& text, const Records& before,
+                                      const std::string& file, std::vector<std::string>* problems) {
+    const Import parsed = import_reg(text, false);
+    for (const ImportProblem& problem : parsed.problems) {
+        std::string message = problem.message;
+        // edit takes no --ignore-unknown.
+        const std::string hint = " (--ignore-unknown skips it)";
+        if (const std::size_t at = message.find(hint); at != std::string::npos) {
+            message.erase(at, hint.size());
+        }
+        problems->push_back(file + (problem.line != 0 ? ":" + std::to_string(problem.line) : "") +
+                            ": " + message);
+    }
+    std::vector<Assignment> changed;
+    if (!problems->empty()) return changed;
+    for (const Assignment& assignment : parsed.assignments) {
+        const Setting& field = *assignment.field;
+        const bool same = field.kind == Kind::kText
+                              ? get_text(before, field) == assignment.text
+                              : get_number(before, field) == assignment.number;
+        if (same) continue;
+        if (field.kind == Kind::kKey && !is_key_code(assignment.number)) {
+            problems->push_back(file + ": \"" + field.name + "\": key code " +
+                                std::to_string(assignment.number) + " is out of range (1 to 254)");
+            continue;
+        }
+        changed.push_back(assignment);
+    }
+    return changed;
+}
+
+}  // namespace
+
+int run_edit(const LoadApi& load, Streams io) {
+    const Api* api = load();
+    if (api == nullptr) return kExitFailed;
+    Records records;
+    if (!read_records(*api, {true, true}, &records, io, "edit")) return kExitFailed;
+    const std::string original = edit_text(records, io.charset);
+    std::string file;
+    std::string error;
+    if (!platform::make_edit_file(original, &file, &error)) {
+        io.err << "vantorctl edit: " << error << "\n";
+        return kExitFailed;
+    }
+    const auto discard = [&] { std::remove(file.c_str()); };
+    const std::string editor = platform::editor();
+    std::vector<Assignment> changed;
+    for (;;) {
+        const int status = platform::run_editor(editor, file, &error);
+        if (status != 0) {
+            if (status < 0) {
+                io.err << "vantorctl edit: " << error << "\n";
+            } else {
+                io.err << "vantorctl edit: the editor (" << editor << ") exited with status "
+                       << status << "\n";
+            }
+            io.err << "vantorctl edit: nothing was stored (set VISUAL or EDITOR to choose the "
+                      "editor)\n";
+            discard();
+            return kExitFailed;
+        }
+        std::string text;
+        if (read_file(file, &text, &error) != ReadResult::kRead) {
+            io.err << "vantorctl edit: " << error << "\nvantorctl edit: nothing was stored\n";
+            discard();
+            return kExitFailed;
+        }
+        std::vector<std::string> problems;
+        changed = edited_values(text, records, file, &problems);
+        if (problems.empty()) break;
+        for (const std::string& problem : problems) io.err << problem << "\n";
+        if (!platform::input_is_terminal()) {
+            io.err << "vantorctl edit: nothing was stored; your text is kept in " << file << "\n";
+            return kExitBadInput;
+        }
+        std::string answer;
+        do {
+            io.err << "What now? (e)dit again, e(x)it without saving: " << std::flush;
+            if (!std::getline(std::cin, answer)) answer = "x";
+        } while (answer != "e" && answer != "x");
+        if (answer == "x") {
+            io.err << "vantorctl edit: nothing was stored\n";
+            discard();
+            return kExitBadInput;
+        }
+    }
+    discard();
+    if (changed.empty()) {
+        io.err << "vantorctl edit: nothing changed\n";
+        return kExitOk;
+    }
+    return write_records(*api, changed, io.err);
 }
 
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io) {

@@ -50,6 +50,9 @@ int run_list(std::optional<Record> only, ListForm form, Streams io);
 int run_swap(const LoadApi& load, const std::string& first, const std::string& second, Streams io);
 int run_create(const LoadApi& load, Streams io);
 int run_export(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
+// The records in the editor as a .reg text; what is changed there is
+// stored once the text checks, nothing otherwise.
+int run_edit(const LoadApi& load, Streams io);
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io);
 
 }  // namespace vantorctl

@@ -154,6 +154,15 @@ Run define_export(CLI::App& export_command) {
     };
 }
 
+Run define_edit(CLI::App& edit) {
+    edit.footer(
+        "Opens the settings and key bindings as a .reg text in $VISUAL, else $EDITOR, else "
+        "the system's editor. Once it is saved and the editor quits, what was changed is "
+        "stored; a text that does not read as the records is refused with the reason, and on "
+        "a terminal offered to be edited again. Only the values changed are written.\n");
+    return vantorctl::run_edit;
+}
+
 Run define_import(CLI::App& import_command) {
     auto file = argument<std::string>();
     auto ignore_unknown = argument(false);
@@ -175,6 +184,7 @@ constexpr Command kCommands[] = {
     {"create", "Creates both keys, overwriting every value with its default", define_create},
     {"export", "Writes the records as a .reg file regedit imports", define_export},
     {"import", "Reads values from a .reg file and stores them", define_import},
+    {"edit", "Edits the settings and key bindings in a text editor", define_edit},
 };
 
 // Standard output is checked once, at the end: a failed write (a full

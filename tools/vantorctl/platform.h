@@ -38,6 +38,24 @@ void set_up_stdio();
 // are the ANSI code page, the game's own bytes.
 bool terminal_is_utf8();
 
+// A new file holding `bytes` for the user to edit, which only this user may
+// read, "vantor-XXXXXX.reg" in the folder for temporary files ($TMPDIR,
+// else /tmp; on Windows %TEMP%). Its path goes to *path; on failure *error
+// says why.
+bool make_edit_file(std::string_view bytes, std::string* path, std::string* error);
+
+// The editor to run: $VISUAL, else $EDITOR, else the system's ("editor"
+// where there is one, else "vi"; on Windows notepad).
+std::string editor();
+
+// Runs `editor`, a command line that may hold arguments ("code --wait"), on
+// `file` with the terminal, and waits for it. Returns its exit status, or
+// -1 when it could not be run, saying why in *error.
+int run_editor(const std::string& editor, const std::string& file, std::string* error);
+
+// Whether standard input is a terminal, where a person can answer.
+bool input_is_terminal();
+
 // Replaces the file at `path` with `bytes`: they go to a new file in the
 // same folder, which is flushed and then renamed over `path`, so `path`
 // holds either its old content or all of the new, never a part. A path that
