@@ -559,6 +559,10 @@ int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams
 }
 
 int run_list(std::optional<Record> only, ListForm form, Streams io) {
+    if (form == ListForm::kKeyNameList) {
+        for (const KeyNames& key : all_key_names()) io.out << key.names[0] << "\n";
+        return kExitOk;
+    }
     if (form == ListForm::kKeyNames) {
         for (const KeyNames& key : all_key_names()) {
             io.out << std::right << std::setw(3) << key.code << "  ";

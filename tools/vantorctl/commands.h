@@ -29,7 +29,9 @@ struct Streams {
 };
 
 // What `list` prints.
-enum class ListForm { kTable, kJson, kNames, kKeyNames };
+// kKeyNameList: the name shown for each key alone, one a line (--key-names
+// --names), as the shell completions offer them.
+enum class ListForm { kTable, kJson, kNames, kKeyNames, kKeyNameList };
 
 // For a command's optional record argument: none, "game", "keys" or "all"
 // (any case) sets *only; any other word is refused, with the record word it

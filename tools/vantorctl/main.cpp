@@ -115,17 +115,19 @@ Run define_list(CLI::App& list) {
     auto* json_flag = list.add_flag("--json", *json, "Print a JSON array");
     auto* names_flag = list.add_flag("--names", *names, "Print only the names, one a line");
     list.add_flag("--key-names", *key_names,
-                  "Print the key names a binding takes, with their codes")
-        ->excludes(json_flag, names_flag);
+                  "Print the key names a binding takes, with their codes (with --names: the "
+                  "name shown for each key, one a line)")
+        ->excludes(json_flag);
     json_flag->excludes(names_flag);
     list.footer("Reads no settings: it lists what vantorctl knows of each value.\n");
     return [which, json, names, key_names](const LoadApi&, Streams io) -> int {
         std::optional<Record> only;
         if (!vantorctl::record_argument(*which, "list", &only, io)) return vantorctl::kExitBadInput;
-        const vantorctl::ListForm form = *key_names ? vantorctl::ListForm::kKeyNames
-                                         : *json    ? vantorctl::ListForm::kJson
-                                         : *names   ? vantorctl::ListForm::kNames
-                                                    : vantorctl::ListForm::kTable;
+        const vantorctl::ListForm form = *key_names && *names ? vantorctl::ListForm::kKeyNameList
+                                         : *key_names         ? vantorctl::ListForm::kKeyNames
+                                         : *json              ? vantorctl::ListForm::kJson
+                                         : *names             ? vantorctl::ListForm::kNames
+                                                              : vantorctl::ListForm::kTable;
         return vantorctl::run_list(only, form, io);
     };
 }
