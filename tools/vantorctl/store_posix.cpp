@@ -114,20 +114,31 @@ std::string not_writable(const std::string& path) {
         return verb + path + ": its folder " + folder +
                " is a symbolic link, which the store never writes through";
     }
-    // A missing folder is made: the nearest one above that exists must let
-    // this process make it.
+    // A missing folder is made: the nearest one above that exists must be a
+    // folder this process may make it in.
     std::string missing;
-    for (std::string at = folder; ::access(at.c_str(), W_OK | X_OK) != 0;) {
-        if (errno != ENOENT) {
-            const std::string reason = system_reason(errno);
-            if (missing.empty()) return verb + path + ": " + at + ": " + reason;
-            return verb + path + ": " + missing + " is missing and cannot be made in " + at + ": " +
-                   reason;
+    for (std::string at = folder;;) {
+        int reason = 0;
+        bool absent = false;
+        if (::stat(at.c_str(), &info) != 0) {
+            reason = errno;
+            absent = reason == ENOENT || reason == ENOTDIR;
+        } else if (!S_ISDIR(info.st_mode)) {
+            reason = ENOTDIR;
+        } else if (::access(at.c_str(), W_OK | X_OK) != 0) {
+            reason = errno;
+        } else {
+            break;
         }
         std::string parent = folder_of(at);
-        if (parent == at) break;
-        missing = std::move(at);
-        at = std::move(parent);
+        if (absent && parent != at) {
+            missing = std::move(at);
+            at = std::move(parent);
+            continue;
+        }
+        if (missing.empty()) return verb + path + ": " + at + ": " + system_reason(reason);
+        return verb + path + ": " + missing + " is missing and cannot be made in " + at + ": " +
+               system_reason(reason);
     }
     return {};
 }
