@@ -30,7 +30,8 @@ grep -q " root/root .* ./var/lib/vantor/$" "$scratch/libvantor1.list" ||
 for file in "usr/$libdir/libvantor.so.1" "usr/$libdir/libvantor.so" usr/include/vantor.h \
     "usr/$libdir/pkgconfig/vantor.pc" "usr/$libdir/cmake/vantor/vantorConfig.cmake" \
     usr/bin/vantorctl usr/share/man/man1/vantorctl.1.gz \
-    usr/share/bash-completion/completions/vantorctl \
+    usr/share/bash-completion/completions/vantorctl usr/share/zsh/vendor-completions/_vantorctl \
+    usr/share/fish/vendor_completions.d/vantorctl.fish \
     usr/share/doc/libvantor1/copyright usr/share/doc/vantorctl/changelog.Debian.gz; do
     [ -e "$root/$file" ] || fail "no /$file in the packages"
 done

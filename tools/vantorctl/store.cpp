@@ -4,6 +4,7 @@
 
 #include "files.h"
 #include "hive/format.h"
+#include "values.h"
 
 namespace vantorctl::store {
 
@@ -56,6 +57,23 @@ Source Sources::of(const Setting& field) const {
         }
     }
     return Source::kNone;
+}
+
+bool Sources::off_machine(const Setting& field, const Records& records) const {
+    if (!layered() || of(field) != Source::kUser) return false;
+    const Store& machine = stores_.front();
+    if (machine.unreadable) return false;
+    std::optional<Assignment> value;
+    if (const vantor::hive::StoredKey* key =
+            machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
+        if (const vantor::hive::Value* stored = key->find(field.name)) {
+            std::string problem;
+            value = check_stored_value(field, stored->type, stored->data, &problem);
+        }
+    }
+    if (!value) value = Assignment{&field, field.default_text, field.default_number};
+    if (field.kind == Kind::kText) return get_text(records, field) != value->text;
+    return get_number(records, field) != value->number;
 }
 
 }  // namespace vantorctl::store

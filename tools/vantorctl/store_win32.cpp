@@ -12,7 +12,9 @@ bool use_file(const std::string&, std::string* error) {
 
 std::vector<File> files() { return {}; }
 
-std::string problem() { return {}; }
+std::string problem(std::string*) { return {}; }
+
+std::string write_failure(std::string_view, std::int32_t) { return {}; }
 
 bool unreadable(const std::string&) { return false; }
 
