@@ -23,6 +23,7 @@ set(CPACK_PACKAGE_VENDOR "The vantor developers")
 set(CPACK_PACKAGE_CONTACT "The vantor developers <vantor@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/VantorCPackOptions.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
