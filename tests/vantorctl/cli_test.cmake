@@ -2,12 +2,15 @@
 #
 #   cmake -DVANTORCTL=path -DCASE=name -DWORK=dir -DVERSION=x.y.z.w
 #         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32]
-#         [-DSANDBOX=vantorctl_sandbox -DMACHINE_HIVE=file -DHOMES=dir] -P cli_test.cmake
+#         [-DSANDBOX=vantorctl_sandbox -DMACHINE_HIVE=file -DHOMES=dir -DLIBRARY=file]
+#         -P cli_test.cmake
 #
 # Natively the store is a hive file in WORK (VANTOR_REGISTRY), except in
 # the users_ cases: those run in a sandbox where MACHINE_HIVE, the
 # library's default, and HOMES, which holds the users' home folders, are
-# the test's own, and run the tool as root and as other users. With an
+# the test's own, and run the tool as root and as other users: copies of
+# the tool and of LIBRARY (the library the tool loads, a link to its file
+# as the build makes it) in HOMES, which work in place of WORK. With an
 # emulator the store is the Wine prefix's registry: a fresh store deletes
 # the game's keys there, and "unchanged" compares exports. REG_VIEW is the
 # registry view reg.exe must use to see the game's keys (/reg:32 for the
@@ -18,6 +21,18 @@ cmake_minimum_required(VERSION 3.25)
 include("${SOURCE}/tests/support/value_table.cmake")
 vantor_value_defaults("${SOURCE}")
 
+if(CASE MATCHES "^users_")
+  # The other users may not reach the build tree (a checkout in a home
+  # folder of mode 0700): they run copies of the tool and of the library it
+  # loads beside it, in the sandbox, from a folder there.
+  set(WORK "${HOMES}/work")
+  set(tools "${HOMES}/tools")
+  file(COPY "${VANTORCTL}" "${LIBRARY}" DESTINATION "${tools}" FOLLOW_SYMLINK_CHAIN
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                        WORLD_READ WORLD_EXECUTE)
+  get_filename_component(VANTORCTL "${VANTORCTL}" NAME)
+  set(VANTORCTL "${tools}/${VANTORCTL}")
+endif()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 set(HIVE "${WORK}/system.reg")
