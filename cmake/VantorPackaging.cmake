@@ -3,10 +3,13 @@
 # Windows: one ZIP of everything (vantor-<version>-win32.zip or -win64.zip).
 #
 # Linux: Debian packages, one per install component, and a .tar.gz of
-# everything (the packages preset: cmake --workflow --preset packages):
+# everything but the Debian packages' own files (the packages preset: cmake
+# --workflow --preset packages):
 #
-#   libvantor1     the shared library, and the machine-wide store's folder
-#                  (VANTOR_INSTALL_STATE_DIR), which the package owns
+#   libvantor1     the shared library; the machine-wide store's folder
+#                  (VANTOR_INSTALL_STATE_DIR), which the package owns; and
+#                  libexec/vantor/seed-store, which its install runs to
+#                  create the machine's store with the defaults
 #   libvantor-dev  the header, the libvantor.so link, the CMake package and
 #                  vantor.pc
 #   vantorctl      the command-line tool, its manual page and its bash
@@ -14,15 +17,17 @@
 #
 # The packages are made the Debian way: installed under /usr with the
 # library in the multiarch folder (the preset sets CMAKE_INSTALL_PREFIX to
-# /usr, where GNUInstallDirs picks it), stripped, with the shared library's
-# shlibs file and ldconfig trigger, dependencies found
-# by dpkg-shlibdeps, and a copyright file and changelog for each. Each
-# package's description starts with its one-line synopsis.
+# /usr, where GNUInstallDirs picks it), built hardened (the preset's flags),
+# stripped, with the shared library's shlibs and symbols files and ldconfig
+# trigger, dependencies found by dpkg-shlibdeps, and a copyright file and
+# changelog for each. Each package's description starts with its one-line
+# synopsis. tests/packages/check.sh holds them to lintian with no warning.
 set(CPACK_PACKAGE_NAME vantor)
 set(CPACK_PACKAGE_VENDOR "The vantor developers")
 set(CPACK_PACKAGE_CONTACT "The vantor developers <vantor@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/VantorCPackOptions.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -35,33 +40,67 @@ if(WIN32)
   return()
 endif()
 
+get_filename_component(vantor_state_dir "${VANTOR_REGISTRY_PATH}" DIRECTORY)
 if(VANTOR_INSTALL_STATE_DIR)
-  get_filename_component(vantor_state_dir "${VANTOR_REGISTRY_PATH}" DIRECTORY)
   install(DIRECTORY DESTINATION "${vantor_state_dir}" COMPONENT runtime
     DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                           WORLD_READ WORLD_EXECUTE)
 endif()
 
-# Each package's /usr/share/doc/<package>: copyright and changelog, the
-# changelog compressed as Debian policy wants (gzip -9n: reproducible).
+# What the install runs to create the machine's store with the defaults
+# (cmake/debian/postinst.in), with the library's own readers.
+add_executable(vantor_seed_store tools/seed-store/seed_store.c)
+set_target_properties(vantor_seed_store PROPERTIES OUTPUT_NAME seed-store)
+target_link_libraries(vantor_seed_store PRIVATE vantor::vantor vantor_warnings)
+install(TARGETS vantor_seed_store
+  RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vantor COMPONENT runtime)
+
+# The Debian packages' own files, in components of their own (deb_runtime,
+# ...) that neither `cmake --install` nor the archive installs: each
+# package's /usr/share/doc/<package> (copyright, and the changelog
+# compressed as Debian policy wants) and its lintian overrides. Each package
+# is a component group: its component and the matching deb_ one.
 string(TIMESTAMP vantor_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-foreach(component_package runtime:libvantor1 development:libvantor-dev tool:vantorctl)
+set(vantor_packages runtime:libvantor1 development:libvantor-dev)
+if(VANTOR_BUILD_TOOLS)
+  list(APPEND vantor_packages tool:vantorctl)
+endif()
+set(CPACK_COMPONENTS_ALL)
+foreach(component_package IN LISTS vantor_packages)
   string(REPLACE ":" ";" pair ${component_package})
   list(GET pair 0 component)
   list(GET pair 1 package)
   set(doc ${PROJECT_BINARY_DIR}/package-doc/${package})
   set(VANTOR_DEB_PACKAGE ${package})
   set(VANTOR_DEB_DATE "${vantor_changelog_date}")
-  configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${doc}/changelog.Debian @ONLY)
-  vantor_gzip(${doc}/changelog.Debian ${doc}/changelog.Debian.gz)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in
+    ${PROJECT_BINARY_DIR}/package-doc/${package}.changelog @ONLY)
+  vantor_gzip(vantor_changelog_${package} ${PROJECT_BINARY_DIR}/package-doc/${package}.changelog
+    ${doc}/changelog.Debian.gz)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${doc}/changelog.Debian.gz
-    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
+    COMPONENT deb_${component} EXCLUDE_FROM_ALL)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/${package}.lintian-overrides RENAME ${package}
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides
+    COMPONENT deb_${component} EXCLUDE_FROM_ALL)
+  string(TOUPPER ${component} upper)
+  set(CPACK_COMPONENT_${upper}_GROUP ${component})
+  set(CPACK_COMPONENT_DEB_${upper}_GROUP ${component})
+  list(APPEND CPACK_COMPONENTS_ALL ${component} deb_${component})
+endforeach()
+
+# The library package's maintainer scripts: the machine's store created at
+# install and removed at purge; ldconfig runs by the trigger alone.
+set(VANTOR_SEED_STORE ${CMAKE_INSTALL_FULL_LIBEXECDIR}/vantor/seed-store)
+set(VANTOR_STATE_DIR ${vantor_state_dir})
+foreach(script postinst postrm)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/${script}.in
+    ${PROJECT_BINARY_DIR}/package-control/${script} @ONLY)
 endforeach()
 
 set(CPACK_GENERATOR DEB TGZ)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime development tool)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vantor.example.org/")
@@ -79,7 +118,9 @@ replaced atomically and durably.")
 # Only the runtime package holds a shared library.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/cmake/debian/triggers ${PROJECT_SOURCE_DIR}/cmake/debian/symbols
+  ${PROJECT_BINARY_DIR}/package-control/postinst ${PROJECT_BINARY_DIR}/package-control/postrm)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvantor-dev)

@@ -31,10 +31,13 @@ constexpr NamedKey kNamedKeys[] = {
     {"Control", 0x11},
     {"Alt", 0x12},
     {"Pause", 0x13},
+    {"Break", 0x13},
+    {"PauseBreak", 0x13},
     {"CapsLock", 0x14},
     {"Escape", 0x1B},
     {"Esc", 0x1B},
     {"Space", 0x20},
+    {"Spacebar", 0x20},
     {"PageUp", 0x21},
     {"PgUp", 0x21},
     {"PageDown", 0x22},
@@ -42,35 +45,56 @@ constexpr NamedKey kNamedKeys[] = {
     {"End", 0x23},
     {"Home", 0x24},
     {"Left", 0x25},
+    {"ArrowLeft", 0x25},
     {"LeftArrow", 0x25},
     {"Up", 0x26},
+    {"ArrowUp", 0x26},
     {"UpArrow", 0x26},
     {"Right", 0x27},
+    {"ArrowRight", 0x27},
     {"RightArrow", 0x27},
     {"Down", 0x28},
+    {"ArrowDown", 0x28},
     {"DownArrow", 0x28},
     {"PrintScreen", 0x2C},
     {"PrtSc", 0x2C},
+    {"PrtScn", 0x2C},
+    {"PrtScr", 0x2C},
     {"Insert", 0x2D},
     {"Ins", 0x2D},
     {"Delete", 0x2E},
     {"Del", 0x2E},
     {"LWin", 0x5B},
     {"LeftWin", 0x5B},
+    {"LeftWindows", 0x5B},
+    {"Win", 0x5B},  // no code says either Windows key: the left one, as keyboards have
+    {"Windows", 0x5B},
     {"RWin", 0x5C},
     {"RightWin", 0x5C},
+    {"RightWindows", 0x5C},
     {"Menu", 0x5D},
+    {"Apps", 0x5D},
+    {"Application", 0x5D},
+    {"ContextMenu", 0x5D},
     {"NumMultiply", 0x6A},
     {"Num*", 0x6A},
+    {"NumStar", 0x6A},
     {"NumAdd", 0x6B},
     {"Num+", 0x6B},
+    {"NumPlus", 0x6B},
     {"NumSeparator", 0x6C},
     {"NumSubtract", 0x6D},
     {"Num-", 0x6D},
+    {"NumMinus", 0x6D},
     {"NumDecimal", 0x6E},
     {"Num.", 0x6E},
+    {"NumPeriod", 0x6E},
+    {"NumDot", 0x6E},
     {"NumDivide", 0x6F},
     {"Num/", 0x6F},
+    {"NumSlash", 0x6F},
+    // The number pad's Enter sends Enter's code: the game cannot tell them apart.
+    {"NumEnter", 0x0D},
     {"NumLock", 0x90},
     {"ScrollLock", 0x91},
     {"LShift", 0xA0},
@@ -194,12 +218,21 @@ bool is_word(std::string_view name) {
     return true;
 }
 
-// The code of a name in `table`: written as listed (in any case), else
-// folded.
+std::string without_spaces(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        if (c != ' ') out.push_back(c);
+    }
+    return out;
+}
+
+// The code of a name in `table`: written as listed (in any case, spaces
+// aside: "Num +"), else folded.
 template <std::size_t N>
 std::optional<std::uint32_t> find_in(const NamedKey (&table)[N], std::string_view name) {
+    const std::string squeezed = without_spaces(name);
     for (const NamedKey& key : table) {
-        if (iequals(name, key.name)) return key.code;
+        if (iequals(squeezed, key.name)) return key.code;
     }
     const std::string wanted = folded(name);
     if (wanted.empty()) return std::nullopt;
@@ -242,6 +275,26 @@ std::optional<std::uint32_t> function_or_pad_key(const std::string& folded_name,
     return std::nullopt;
 }
 
+// "Numpad +" and "Keypad Enter" as the table has them ("Num+", "NumEnter");
+// an empty string for a name that does not start so.
+std::string number_pad_name(std::string_view name) {
+    const std::string squeezed = without_spaces(name);
+    for (const std::string_view prefix : {"numpad", "keypad"}) {
+        if (squeezed.size() > prefix.size() &&
+            iequals(std::string_view(squeezed).substr(0, prefix.size()), prefix)) {
+            return "Num" + squeezed.substr(prefix.size());
+        }
+    }
+    return {};
+}
+
+// The generic modifiers and their two sides: a game that asks for Shift
+// sees it pressed with either Shift key.
+struct Sides {
+    std::uint32_t generic, left, right;
+};
+constexpr Sides kSides[] = {{0x10, 0xA0, 0xA1}, {0x11, 0xA2, 0xA3}, {0x12, 0xA4, 0xA5}};
+
 std::optional<std::uint32_t> windows_key_code(std::string_view name) {
     if (const auto code = letter_or_digit(name)) return code;
     if (const auto code = find_in(kWindowsNames, name)) return code;
@@ -271,8 +324,21 @@ std::optional<std::uint32_t> key_code(std::string_view name) {
         iequals(name.substr(0, kWindowsPrefix.size()), kWindowsPrefix)) {
         return windows_key_code(name.substr(kWindowsPrefix.size()));
     }
-    if (const auto code = find_in(kNamedKeys, name)) return code;
-    return function_or_pad_key(folded(name), {"num", "numpad"});
+    const std::string pad = number_pad_name(name);
+    const std::string_view spelled = pad.empty() ? name : std::string_view(pad);
+    if (const auto code = find_in(kNamedKeys, spelled)) return code;
+    return function_or_pad_key(folded(spelled), {"num", "numpad", "keypad"});
+}
+
+std::uint32_t generic_key(std::uint32_t code) {
+    for (const Sides& sides : kSides) {
+        if (code == sides.left || code == sides.right) return sides.generic;
+    }
+    return 0;
+}
+
+bool same_key(std::uint32_t a, std::uint32_t b) {
+    return a == b || generic_key(a) == b || generic_key(b) == a;
 }
 
 std::vector<KeyNames> all_key_names() {

@@ -1,6 +1,7 @@
 // The records at their defaults, as the value table gives them: what a
 // fresh store and the defaults functions must produce. A changed default
-// changes only the table, and the tests follow.
+// changes only the table, and the tests follow, but for
+// settings/golden_defaults_test.cpp, which pins the defaults by hand.
 #pragma once
 
 #include <cstring>

@@ -8,12 +8,19 @@
 #include <optional>
 #include <string>
 
+#include "hive/model.h"
 #include "registry/registry.h"
 
 namespace vantor::test {
 
 // Removes every key and value the library may have stored.
 void reset_store();
+
+// What the store holds, for comparing with a hive written by hand: natively
+// the hive file as parsed, every key and value in the file's order; on
+// Windows each key of `like` that exists, with its values in the order the
+// registry lists them. Nothing when the store cannot be read.
+std::optional<hive::Hive> stored_keys(const hive::Hive& like);
 
 // Stores exactly `data`. The Windows registry takes a NUL that follows a
 // REG_SZ's data in memory into the value; the copy ends in a byte that is

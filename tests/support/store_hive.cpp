@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "hive/format.h"
 #include "support/store.h"
 #include "support/temp_hive.h"
 
@@ -36,6 +39,14 @@ void reset_store() {
     }();
     std::error_code ignored;
     std::filesystem::remove(hive, ignored);
+}
+
+std::optional<hive::Hive> stored_keys(const hive::Hive&) {
+    const char* path = std::getenv("VANTOR_REGISTRY");
+    std::ifstream file(path == nullptr ? "" : path, std::ios::binary);
+    std::ostringstream text;
+    if (!(text << file.rdbuf())) return std::nullopt;
+    return hive::parse(text.str());
 }
 
 }  // namespace vantor::test

@@ -2,12 +2,15 @@
 #
 #   cmake -DVANTORCTL=path -DCASE=name -DWORK=dir -DVERSION=x.y.z.w
 #         -DSOURCE=source-dir [-DEMULATOR=wine] [-DREG_VIEW=/reg:32]
-#         [-DSANDBOX=vantorctl_sandbox -DMACHINE_HIVE=file -DHOMES=dir] -P cli_test.cmake
+#         [-DSANDBOX=vantorctl_sandbox -DMACHINE_HIVE=file -DHOMES=dir -DLIBRARY=file]
+#         -P cli_test.cmake
 #
 # Natively the store is a hive file in WORK (VANTOR_REGISTRY), except in
 # the users_ cases: those run in a sandbox where MACHINE_HIVE, the
 # library's default, and HOMES, which holds the users' home folders, are
-# the test's own, and run the tool as root and as other users. With an
+# the test's own, and run the tool as root and as other users: copies of
+# the tool and of LIBRARY (the library the tool loads, a link to its file
+# as the build makes it) in HOMES, which work in place of WORK. With an
 # emulator the store is the Wine prefix's registry: a fresh store deletes
 # the game's keys there, and "unchanged" compares exports. REG_VIEW is the
 # registry view reg.exe must use to see the game's keys (/reg:32 for the
@@ -18,6 +21,18 @@ cmake_minimum_required(VERSION 3.25)
 include("${SOURCE}/tests/support/value_table.cmake")
 vantor_value_defaults("${SOURCE}")
 
+if(CASE MATCHES "^users_")
+  # The other users may not reach the build tree (a checkout in a home
+  # folder of mode 0700): they run copies of the tool and of the library it
+  # loads beside it, in the sandbox, from a folder there.
+  set(WORK "${HOMES}/work")
+  set(tools "${HOMES}/tools")
+  file(COPY "${VANTORCTL}" "${LIBRARY}" DESTINATION "${tools}" FOLLOW_SYMLINK_CHAIN
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                        WORLD_READ WORLD_EXECUTE)
+  get_filename_component(VANTORCTL "${VANTORCTL}" NAME)
+  set(VANTORCTL "${tools}/${VANTORCTL}")
+endif()
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 set(HIVE "${WORK}/system.reg")
@@ -208,6 +223,9 @@ elseif(CASE STREQUAL "set_roundtrip")
   expect_match("${OUT}" "\n  \\* Fire +F +70\n")
   expect_match("${OUT}" "\n  \\* User Name +Ace Pilot\n")
   expect_match("${OUT}" "\\* differs from the default")
+  ctl(0 show --changed)
+  expect_match("${OUT}" "\n  \\* Fire +F +70\n")
+  expect_no_match("${OUT}" "Weapons|Session Name")
   # Defaults: one record, then both.
   ctl(0 reset keys)
   ctl(0 show --json)
@@ -286,7 +304,7 @@ elseif(CASE STREQUAL "bad_input_writes_nothing")
   endforeach()
   expect_match("${ERR}" "nothing was written")
   ctl(2 set "Bogus=1")
-  expect_match("${ERR}" "\"User Name\".*\"MIDI Volume\".*\"Targeting\"")
+  expect_match("${ERR}" "unknown name \"Bogus\" \\(vantorctl list --names")
   file(WRITE "${WORK}/bad.reg"
     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n"
     "\"Lives\"=dword:00000009\r\n\"Scenario\"=dword:1 2\r\n")
@@ -326,6 +344,7 @@ elseif(CASE STREQUAL "library_failures")
     expect_match("${OUT}" "could not be created: defaults shown, nothing saved")
     expect_match("${OUT}" "\n    Fire +[^ \n]+ +${DEFAULT_Fire}\n")
     expect_match("${ERR}" "could not create")
+    expect_match("${ERR}" "\nvantorctl: cannot create [^\n]*: ${WORK}/not-a-folder: Not a directory; ")
     ctl(1 show --json)
     expect_json("${OUT}" "not-saved" game state)
     ctl(1 set Lives=1)
@@ -389,7 +408,7 @@ elseif(CASE STREQUAL "get_reset_list")
   expect_json("${OUT}" "${DEFAULT_SessionName}" 1 default)
   expect_json("${OUT}" 255 0 max_length)
   ctl(0 list --key-names)
-  expect_match("${OUT}" "\n 32  Space, VK_SPACE\n")
+  expect_match("${OUT}" "\n 32  Space, Spacebar, VK_SPACE\n")
   expect_match("${OUT}" "\n160  LShift, LeftShift, VK_LSHIFT\n")
   ctl(2 list --json --names)
   if(NOT EMULATOR AND EXISTS "${HIVE}")
@@ -410,7 +429,7 @@ elseif(CASE STREQUAL "swap_and_shared_keys")
       message(FATAL_ERROR "Repair=${typed} reads back as '${OUT}', not '${shown}'")
     endif()
   endforeach()
-  ctl(2 set Fire=Spacebar)
+  ctl(2 set Fire=Xyzzy)
   expect_match("${ERR}" "list --key-names")
   # Two actions on one key: allowed, warned of by name, marked by show.
   ctl(0 set Brakes=Space Turbo=X)
@@ -434,6 +453,54 @@ elseif(CASE STREQUAL "swap_and_shared_keys")
   ctl(2 swap Fire Bogus)
   ctl(2 swap Fire)
   expect_unchanged("${before}" "a bad swap")
+
+elseif(CASE STREQUAL "names_people_write")
+  fresh_store()
+  foreach(pair "Num +=NumAdd" "Num -=NumSubtract" "Num .=NumDecimal" "Win=LWin" "Apps=Menu"
+               "PrtScn=PrintScreen" "Spacebar=Space" "Space bar=Space" "Num Enter=Enter"
+               "Break=Pause")
+    string(REGEX MATCH "^(.*)=(.*)$" pair "${pair}")
+    ctl(0 set "Repair=${CMAKE_MATCH_1}")
+    ctl(0 get Repair)
+    expect_match("${OUT}" "^${CMAKE_MATCH_2}\n$")
+  endforeach()
+  # A slip gets one suggestion, not a list; nothing is written.
+  snapshot(before)
+  foreach(slip "set;Fier=A;\"Fire\"" "set;Fire=Spcae;\"Space\"" "get;Tubro;\"Turbo\""
+               "show;Kyes;\"keys\"" "export;kyes;\"keys\"" "reset;Lvies;\"Lives\"")
+    list(POP_BACK slip suggestion)
+    ctl(2 ${slip})
+    expect_match("${ERR}" "did you mean ${suggestion}\\?")
+    expect_no_match("${ERR}" "Targeting")
+  endforeach()
+  expect_unchanged("${before}" "a misspelt name")
+  # Record words in any case, and one message per refused argument.
+  ctl(0 show Keys)
+  expect_match("${OUT}" "Key bindings")
+  ctl(0 export Keys)
+  if(EXISTS "${WORK}/Keys")
+    message(FATAL_ERROR "export Keys wrote a file named Keys")
+  endif()
+  ctl(0 reset game keys)
+  expect_no_match("${ERR}" ".")
+  ctl(2 reset game Fire)
+  expect_match("${ERR}" "^[^\n]*\"game\"[^\n]*\n[^\n]*nothing was written\n$")
+  # A generic modifier goes off with either side: one warning, for the new
+  # conflict only, naming every action on the key.
+  ctl(0 set Turbo=Shift)
+  ctl(0 set "Fire=Left Shift")
+  expect_match("${ERR}" "^vantorctl: warning: Fire and Turbo both go off with LShift \\(160\\): Turbo is bound to Shift \\(16\\)\n$")
+  ctl(0 set Brakes=Space Targeting=Space)
+  expect_match("${ERR}" "^vantorctl: warning: Brakes and Targeting are both bound to Space \\(32\\)\n$")
+  ctl(0 set Repair=Space Lives=2)
+  expect_match("${ERR}" "^vantorctl: warning: Brakes, Repair and Targeting are all bound to Space \\(32\\)\n$")
+  ctl(0 set Lives=3 Fire=LShift)
+  expect_no_match("${ERR}" ".")
+  # A code without a name has none in JSON.
+  ctl(0 set Repair=0x07)
+  ctl(0 get --json Repair)
+  string(JSON type TYPE "${OUT}" Repair key_name)
+  expect_match("${type}" "^NULL$")
 
 elseif(CASE STREQUAL "export_records")
   fresh_store()
@@ -518,6 +585,8 @@ elseif(CASE STREQUAL "corrupt_store")
     separate_arguments(command)
     ctl(1 ${command})
     expect_match("${ERR}" "system.reg:5: corrupt store: malformed value line")
+    # with what to do about it
+    expect_match("${ERR}" "\nvantorctl: mend line 5 of [^\n]*system.reg, restore it from a backup, or move it aside")
     expect_no_match("${OUT}" ".")
   endforeach()
   if(EXISTS "${WORK}/out.reg")
@@ -574,9 +643,16 @@ elseif(CASE STREQUAL "texts_utf8")
       message(FATAL_ERROR "${c} is missing from the decoded texts:\n${OUT}")
     endif()
   endforeach()
+  # get prints them as JSON has them, but for the C1 controls that the five
+  # undefined bytes stand for, which it escapes as show does.
+  set(shown "${protocol}")
+  foreach(byte 81 8D 8F 90 9D)
+    unicode(c "\\u00${byte}")
+    string(REPLACE "${c}" "\\x${byte}" shown "${shown}")
+  endforeach()
   ctl(0 get Protocol)
-  if(NOT OUT STREQUAL "${protocol}\n")
-    message(FATAL_ERROR "get and show --json differ:\n${OUT}\n${protocol}")
+  if(NOT OUT STREQUAL "${shown}\n")
+    message(FATAL_ERROR "get and show --json differ:\n${OUT}\n${shown}")
   endif()
   ctl(0 reset Protocol "Last Map")
   ctl(0 set "Protocol=${protocol}" "Last Map=${last_map}")
@@ -603,13 +679,69 @@ elseif(CASE STREQUAL "texts_utf8")
   expect_match("${text}" "22436166e9208022")  # "Caf\xE9 \x80"
   ctl(0 get "Session Name")
   expect_match("${OUT}" "^AB\n$")
-  # Without a UTF-8 locale the bytes pass through, as they always did.
+  # Outside a UTF-8 locale (cron, containers) texts are UTF-8 all the same,
+  # and bytes that are not UTF-8 are refused, never stored as they come.
   set(ENV{LC_ALL} C)
+  fresh_store()
   ctl(0 set "User Name=${cafe}")
   file(READ "${HIVE}" hive HEX)
-  expect_match("${hive}" "22436166c3a920e282ac22")
+  expect_match("${hive}" "22436166e9208022")  # "Caf\xE9 \x80"
   ctl(0 get "User Name")
   expect_match("${OUT}" "^${cafe}\n$")
+  snapshot(before)
+  execute_process(COMMAND sh -c "\"$0\" set \"User Name=$(printf 'Caf\\351')\"" "${VANTORCTL}"
+    RESULT_VARIABLE code ERROR_VARIABLE err)
+  if(NOT code EQUAL 2 OR NOT err MATCHES "not valid UTF-8")
+    message(FATAL_ERROR "a Latin-1 byte in a C locale: exit ${code}\n${err}")
+  endif()
+  expect_unchanged("${before}" "a text that is not UTF-8")
+  # get escapes what would drive the terminal, as show does.
+  write_reg(title.reg "${GAME_KEY}" "\"User Name\"=hex(1):1b,5d,30,3b,70,77,6e,65,64,07,00")
+  ctl(0 import title.reg)
+  ctl(0 get "User Name")
+  expect_match("${OUT}" "^\\\\x1B]0;pwned\\\\x07\n$")
+
+elseif(CASE STREQUAL "edit")
+  # The records in an editor, as a .reg text: only what was changed is
+  # written, so a value the hive does not hold stays out of it.
+  set(ENV{TMPDIR} "${WORK}")
+  unset(ENV{VISUAL})
+  file(WRITE "${HIVE}" "REGEDIT4\n\n${GAME_KEY}\n\"Lives\"=dword:00000002\n\n${KEYS_KEY}\n"
+                       "\"Fire\"=dword:00000020\n")
+  unicode(zoe "Zo\\u00eb")
+  file(WRITE "${WORK}/good.sed" "s/\"Lives\"=dword:00000002/\"Lives\"=dword:00000007/\n"
+                                "s/${DEFAULT_UserName}/${zoe}/\n")
+  set(ENV{EDITOR} "sed -i -f ${WORK}/good.sed")
+  ctl(0 edit)
+  file(READ "${HIVE}" hive)
+  expect_match("${hive}" "\n\"Lives\"=dword:00000007\n")
+  expect_no_match("${hive}" "Tank Type|MoveForward")
+  file(READ "${HIVE}" hive HEX)
+  expect_match("${hive}" "225a6feb22")  # "Zo\xEB"
+  # A text that does not read as the records: refused with the reason and
+  # its line, nothing stored, the text kept.
+  snapshot(before)
+  foreach(edit "s/dword:00000007/dword:7 7/" "s/\"Fire\"/\"Fier\"/" "s/dword:00000020/dword:00000100/")
+    file(WRITE "${WORK}/bad.sed" "${edit}\n")
+    set(ENV{EDITOR} "sed -i -f ${WORK}/bad.sed")
+    ctl(2 edit)
+    expect_match("${ERR}" "nothing was stored; your text is kept in ${WORK}/vantor-[^/]*\\.reg\n")
+    expect_unchanged("${before}" "a bad edit")
+  endforeach()
+  file(GLOB kept "${WORK}/vantor-*.reg")
+  list(LENGTH kept count)
+  if(NOT count EQUAL 3)
+    message(FATAL_ERROR "kept ${count} texts, not 3")
+  endif()
+  ctl(2 edit)
+  expect_match("${ERR}" "key code 256 is out of range")
+  file(WRITE "${WORK}/bad.sed" "s/\"Fire\"/\"Fier\"/\n")
+  ctl(2 edit)
+  expect_match("${ERR}" "\"Fier\": not one of the game's values; did you mean \"Fire\"\\?")
+  set(ENV{EDITOR} false)
+  ctl(1 edit)
+  expect_match("${ERR}" "exited with status 1")
+  expect_unchanged("${before}" "a failed editor")
 
 elseif(CASE STREQUAL "output_errors")
   # Every command's output is checked: a full disk fails it.
@@ -666,6 +798,14 @@ elseif(CASE STREQUAL "users_layered")
   expect_json("${OUT}" machine game values "User Name" store)
   ctl(0 show keys)
   expect_match("${OUT}" "\n  \\* user     Fire +F +70\n")
+  # Off the defaults, and hers that differ from the machine's, even at the
+  # default.
+  ctl(0 set Lives=0)
+  ctl(0 show --changed game)
+  expect_match("${OUT}" "\n  \\* machine  User Name +Admin\n")
+  expect_match("${OUT}" "\n    user     Lives +0\n")
+  expect_no_match("${OUT}" "Tank Type")
+  ctl(0 set Lives=5)
   expect_unchanged("${machine}" "ann's set")
   # Bob sees the machine's values, not Ann's.
   as(bob)
@@ -695,6 +835,8 @@ elseif(CASE STREQUAL "users_failures")
   expect_match("${OUT}" "\n  \\* machine  Lives +3\n")
   ctl(1 set Fire=G)
   expect_match("${ERR}" "writing the key bindings failed: status 5 [^;]*; machine store ${HIVE}, user store ${USER_HIVE}\n")
+  # and why, with what to do
+  expect_match("${ERR}" "\nvantorctl: cannot create ${USER_HIVE}: ${HOMES}/home-carl/.local is missing and cannot be made in ${HOMES}/home-carl: Permission denied; set VANTOR_USER_REGISTRY")
   # A corrupt machine's hive is reported, and no copy of the user's hides it.
   file(READ "${HIVE}" good)
   file(WRITE "${HIVE}" "REGEDIT4\n\n${GAME_KEY}\n\"Oops\"=what\n")

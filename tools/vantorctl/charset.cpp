@@ -160,7 +160,13 @@ std::string to_terminal(std::string_view text, Charset charset) {
 }
 
 bool from_terminal(std::string_view text, Charset charset, std::string* out, std::string* problem) {
-    if (charset == Charset::kUtf8) return utf8_to_windows1252(text, out, problem);
+    if (charset == Charset::kUtf8) {
+        if (utf8_to_windows1252(text, out, problem)) return true;
+        if (problem->find("UTF-8") != std::string::npos) {
+            *problem += ": texts are taken as UTF-8, whatever the locale";
+        }
+        return false;
+    }
     out->assign(text);
     return true;
 }

@@ -17,9 +17,8 @@ enum class Charset {
     kUtf8,   // converted to and from windows-1252
 };
 
-// The locale's charset: kUtf8 when LC_CTYPE (set with setlocale) names
-// UTF-8; on Windows, where arguments and console are the ANSI code page
-// already, always kBytes.
+// kUtf8 natively, whatever the locale; on Windows, where arguments and
+// console are the ANSI code page already, kBytes.
 Charset terminal_charset();
 
 std::string windows1252_to_utf8(std::string_view bytes);

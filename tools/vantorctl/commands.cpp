@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iomanip>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -12,6 +14,7 @@
 #include "reg_file.h"
 #include "registry/codes.h"
 #include "store.h"
+#include "suggest.h"
 #include "values.h"
 
 namespace vantorctl {
@@ -32,18 +35,6 @@ std::string full_key(Record record) {
     return std::string("HKEY_LOCAL_MACHINE\\") + record_key_path(record);
 }
 
-// "game", "keys" or "all" (nullopt for both); false for any other word.
-bool parse_record_word(const std::string& word, std::optional<Record>* record) {
-    for (const Record candidate : kRecords) {
-        if (word == record_word(candidate)) {
-            *record = candidate;
-            return true;
-        }
-    }
-    record->reset();
-    return word == "all";
-}
-
 // A registry status the library passed on, with its meaning when known.
 std::string status_text(std::int32_t status) {
     std::string text = "status " + std::to_string(status);
@@ -51,6 +42,13 @@ std::string status_text(std::int32_t status) {
         text += std::string(" (") + info->text + ")";
     }
     return text;
+}
+
+// After a write failed: the file, what stopped it and what to do, where
+// the store can tell.
+void explain_failure(Record record, std::int32_t status, std::ostream& err) {
+    const std::string why = store::write_failure(record_key_path(record), status);
+    if (!why.empty()) err << "vantorctl: " << why << "\n";
 }
 
 // How a reader call went: read from the store, or the key was missing and
@@ -94,15 +92,17 @@ bool read_records(const Api& api, const bool (&wanted)[2], Records* records, Str
         if (read_record(api, record, records) == ReadState::kNotSaved) {
             io.err << "vantorctl " << command << ": " << full_key(record)
                    << " is missing and the library could not create it" << store::named() << "\n";
+            explain_failure(record, 0, io.err);
             all_read = false;
         }
     }
     return all_read;
 }
 
-// A text on one line: control characters as C escapes, and so are the
-// bytes windows-1252 leaves undefined when the terminal takes characters.
-std::string displayed(const std::string& text, Charset charset) {
+// A text on one line, safe for a terminal: control characters as C
+// escapes, and so are the bytes windows-1252 leaves undefined when the
+// terminal takes characters (they stand for C1 controls).
+std::string escaped(const std::string& text, Charset charset) {
     std::string out;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -121,6 +121,12 @@ std::string displayed(const std::string& text, Charset charset) {
             out += to_terminal(std::string_view(&c, 1), charset);
         }
     }
+    return out;
+}
+
+// A text as show prints it: escaped, and "" for an empty one.
+std::string displayed(const std::string& text, Charset charset) {
+    std::string out = escaped(text, charset);
     return out.empty() ? "\"\"" : out;
 }
 
@@ -131,28 +137,96 @@ std::string key_label(std::uint32_t code) {
 
 bool is_key_code(std::uint32_t code) { return code >= 1 && code <= 254; }
 
-// The other actions bound to the same key as `field`.
+// The other actions that go off with `field`: bound to the same key, or
+// one to a generic modifier and the other to one of its sides (Shift and
+// Left Shift).
 std::vector<const Setting*> same_key(const Records& records, const Setting& field) {
     std::vector<const Setting*> others;
     const std::uint32_t code = get_number(records, field);
     if (!is_key_code(code)) return others;
     for (const Setting* other = fields_begin(); other != fields_end(); ++other) {
-        if (other != &field && other->kind == Kind::kKey && get_number(records, *other) == code) {
+        if (other == &field || other->kind != Kind::kKey) continue;
+        const std::uint32_t other_code = get_number(records, *other);
+        if (is_key_code(other_code) && vantor::keys::same_key(code, other_code)) {
             others.push_back(other);
         }
     }
     return others;
 }
 
-// Warns of every two actions that share a key.
-void warn_shared_keys(const Records& records, std::ostream& err) {
+// The keys a player may press to give `code`: the two sides of a generic
+// modifier, else the key itself.
+std::vector<std::uint32_t> keys_giving(std::uint32_t code) {
+    std::vector<std::uint32_t> keys;
+    for (std::uint32_t side = 1; side <= 254; ++side) {
+        if (vantor::keys::generic_key(side) == code) keys.push_back(side);
+    }
+    if (keys.empty()) keys.push_back(code);
+    return keys;
+}
+
+// The actions that pressing the key `pressed` sets off.
+std::vector<const Setting*> actions_on(const Records& records, std::uint32_t pressed) {
+    std::vector<const Setting*> actions;
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->kind != Kind::kKey) continue;
-        for (const Setting* other : same_key(records, *field)) {
-            if (other < field) continue;
-            const std::uint32_t code = get_number(records, *field);
-            err << "vantorctl: warning: " << field->name << " and " << other->name
-                << " are both bound to " << key_label(code) << " (" << code << ")\n";
+        const std::uint32_t code = get_number(records, *field);
+        if (code == pressed || (code != 0 && vantor::keys::generic_key(pressed) == code)) {
+            actions.push_back(field);
+        }
+    }
+    return actions;
+}
+
+// "A", "A and B", "A, B and C".
+std::string listed(const std::vector<const Setting*>& fields) {
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += i + 1 == fields.size() ? " and " : ", ";
+        text += fields[i]->name;
+    }
+    return text;
+}
+
+std::string key_with_code(std::uint32_t code) {
+    return key_label(code) + " (" + std::to_string(code) + ")";
+}
+
+// One line for the actions that the key `pressed` sets off.
+std::string conflict(const Records& records, std::uint32_t pressed,
+                     const std::vector<const Setting*>& actions) {
+    const char* both = actions.size() == 2 ? "both" : "all";
+    std::vector<const Setting*> as_generic;
+    for (const Setting* action : actions) {
+        if (get_number(records, *action) != pressed) as_generic.push_back(action);
+    }
+    if (as_generic.empty()) {
+        return listed(actions) + " are " + both + " bound to " + key_with_code(pressed);
+    }
+    const std::uint32_t generic = get_number(records, *as_generic[0]);
+    return listed(actions) + " " + both + " go off with " + key_with_code(pressed) + ": " +
+           listed(as_generic) + (as_generic.size() == 1 ? " is" : " are") + " bound to " +
+           key_with_code(generic);
+}
+
+// Warns of each key that a change has put another action on, one line per
+// key naming every action it sets off; a key shared before is not told of
+// again.
+void warn_new_conflicts(const Records& before, const Records& after, std::ostream& err) {
+    std::vector<std::string> told;
+    for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+        if (field->kind != Kind::kKey || !is_key_code(get_number(after, *field))) continue;
+        for (const std::uint32_t pressed : keys_giving(get_number(after, *field))) {
+            const std::vector<const Setting*> now = actions_on(after, pressed);
+            if (now.size() < 2) continue;
+            const std::vector<const Setting*> then = actions_on(before, pressed);
+            const bool added = std::any_of(now.begin(), now.end(), [&](const Setting* action) {
+                return std::find(then.begin(), then.end(), action) == then.end();
+            });
+            std::string line = conflict(after, pressed, now);
+            if (!added || std::find(told.begin(), told.end(), line) != told.end()) continue;
+            err << "vantorctl: warning: " << line << "\n";
+            told.push_back(std::move(line));
         }
     }
 }
@@ -172,8 +246,14 @@ void print_stores(const store::Sources& sources, std::ostream& out) {
     if (!sources.stores().empty()) out << "\n";
 }
 
+// Whether show --changed lists the value: off its default, or, the user's
+// own over the machine's, off the machine's.
+bool changed(const Records& records, const Setting& field, const store::Sources& sources) {
+    return !is_default(records, field) || sources.off_machine(field, records);
+}
+
 void print_table(Record record, const Records& records, ReadState state,
-                 const store::Sources& sources, Streams io, bool* any_changed) {
+                 const store::Sources& sources, bool changed_only, Streams io, bool* any_changed) {
     std::ostream& out = io.out;
     out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
         << "]\n";
@@ -191,11 +271,14 @@ void print_table(Record record, const Records& records, ReadState state,
             key_width = std::max(key_width, key_label(get_number(records, *field)).size());
         }
     }
+    bool listed = false;
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
         if (field->record != record) continue;
-        const bool changed = !is_default(records, *field);
-        *any_changed |= changed;
-        out << (changed ? "  * " : "    ") << std::left;
+        if (changed_only && !changed(records, *field, sources)) continue;
+        listed = true;
+        const bool off_default = !is_default(records, *field);
+        *any_changed |= off_default;
+        out << (off_default ? "  * " : "    ") << std::left;
         // With a user's hive besides the machine's, which one the value is from.
         if (sources.layered()) {
             const char* source = store::source_name(sources.of(*field));
@@ -224,6 +307,7 @@ void print_table(Record record, const Records& records, ReadState state,
         }
         out << std::left << "\n";
     }
+    if (!listed) out << "  (nothing changed)\n";
 }
 
 // One value for JSON: texts decoded from windows-1252, which keeps every
@@ -236,7 +320,8 @@ Json value_json(const Records& records, const Setting& field, const store::Sourc
         value["value"] = get_number(records, field);
     }
     if (field.kind == Kind::kKey) {
-        value["key_name"] = key_name(get_number(records, field));
+        const std::string name = key_name(get_number(records, field));
+        value["key_name"] = name.empty() ? Json(nullptr) : Json(name);
         Json others = Json::array();
         for (const Setting* other : same_key(records, field)) others.push_back(other->name);
         value["same_key_as"] = std::move(others);
@@ -251,10 +336,12 @@ Json value_json(const Records& records, const Setting& field, const store::Sourc
 }
 
 Json record_json(Record record, const Records& records, ReadState state,
-                 const store::Sources& sources) {
+                 const store::Sources& sources, bool changed_only) {
     Json values = Json::object();
     for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
-        if (field->record == record) values[field->name] = value_json(records, *field, sources);
+        if (field->record != record) continue;
+        if (changed_only && !changed(records, *field, sources)) continue;
+        values[field->name] = value_json(records, *field, sources);
     }
     return {{"registry_key", full_key(record)},
             {"state", state_name(state)},
@@ -265,10 +352,12 @@ void print_json(const Json& document, std::ostream& out) {
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
-// A value as `get` prints it, in a form `set` takes back: a text as it is,
-// a number in decimal, a key binding by its name or else its code in hex.
+// A value as `get` prints it, in a form `set` takes back: a text as it is
+// but for its control characters, escaped as show escapes them (a text may
+// come from any .reg file, and must not drive the terminal); a number in
+// decimal; a key binding by its name or else its code in hex.
 std::string value_text(const Records& records, const Setting& field, Charset charset) {
-    if (field.kind == Kind::kText) return to_terminal(get_text(records, field), charset);
+    if (field.kind == Kind::kText) return escaped(get_text(records, field), charset);
     const std::uint32_t number = get_number(records, field);
     if (field.kind == Kind::kNumber) return std::to_string(number);
     if (std::string name = key_name(number); !name.empty()) return name;
@@ -283,6 +372,7 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
                   std::ostream& err) {
     Records records;
     read_record(api, record, &records);
+    const Records before = records;
     const std::uint32_t mask = apply(assignments, record, &records);
     if (mask == 0) return true;
     const std::int32_t status = record == Record::kGame ? api.set_game(&records.game, mask)
@@ -290,9 +380,10 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
     if (status != 0) {
         err << "vantorctl: writing the " << record_title(record)
             << " failed: " << status_text(status) << store::named() << "\n";
+        explain_failure(record, status, err);
         return false;
     }
-    if (record == Record::kKeys) warn_shared_keys(records, err);
+    if (record == Record::kKeys) warn_new_conflicts(before, records, err);
     return true;
 }
 
@@ -313,7 +404,22 @@ int bad_input(const std::vector<std::string>& problems, const char* command, Str
 
 }  // namespace
 
-int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io) {
+int bad_record_word(const std::string& word, const char* command, Streams io) {
+    io.err << "vantorctl " << command << ": \"" << word << "\" is not game, keys or all"
+           << did_you_mean(word, record_words()) << "\n";
+    return kExitBadInput;
+}
+
+bool record_argument(const std::string& word, const char* command, std::optional<Record>* only,
+                     Streams io) {
+    only->reset();
+    if (word.empty() || parse_record_word(word, only)) return true;
+    bad_record_word(word, command, io);
+    return false;
+}
+
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool changed_only,
+             Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
@@ -325,6 +431,7 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
         if (states[static_cast<int>(record)] == ReadState::kNotSaved) {
             io.err << "vantorctl: " << full_key(record)
                    << " is missing and the library could not create it" << store::named() << "\n";
+            explain_failure(record, 0, io.err);
             exit_code = kExitFailed;
         }
     }
@@ -345,17 +452,22 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams
         if (only && *only != record) continue;
         const ReadState state = states[static_cast<int>(record)];
         if (json) {
-            document[record_word(record)] = record_json(record, records, state, sources);
+            document[record_word(record)] =
+                record_json(record, records, state, sources, changed_only);
             continue;
         }
         if (!first) io.out << "\n";
         first = false;
-        print_table(record, records, state, sources, io, &any_changed);
+        print_table(record, records, state, sources, changed_only, io, &any_changed);
     }
     if (json) {
         print_json(document, io.out);
     } else if (any_changed) {
         io.out << "\n  * differs from the default\n";
+    }
+    if (!json && changed_only && sources.layered()) {
+        io.out << (any_changed ? "" : "\n")
+               << "  listed too: your own values that differ from the machine's\n";
     }
     return exit_code;
 }
@@ -398,20 +510,36 @@ int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Stre
 }
 
 int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io) {
+    // Record words alone ("game keys" is both), or value names alone.
+    bool wanted[2] = {what.empty(), what.empty()};
+    bool whole = true;
+    for (const std::string& word : what) {
+        std::optional<Record> only;
+        whole &= parse_record_word(word, &only);
+        for (const Record record : kRecords)
+            wanted[static_cast<int>(record)] |= !only || *only == record;
+    }
     std::optional<Record> record;
-    const bool whole = what.empty() || (what.size() == 1 && parse_record_word(what[0], &record));
+    if (!(wanted[0] && wanted[1])) record = wanted[0] ? Record::kGame : Record::kKeys;
     std::vector<std::string> problems;
     std::vector<Assignment> defaults;
     if (!whole) {
+        std::vector<std::string> words = value_names();
+        for (std::string& word : record_words()) words.push_back(std::move(word));
         for (const std::string& word : what) {
             std::optional<Record> ignored;
             if (parse_record_word(word, &ignored)) {
                 problems.push_back("\"" + word +
-                                   "\": give game, keys or all on its own, or value names");
+                                   "\": reset records (game, keys, all) or values by name, "
+                                   "not both at once");
+            } else if (const Setting* field = find_field(word)) {
+                defaults.push_back({field, field->default_text, field->default_number});
+            } else {
+                problems.push_back("unknown name \"" + word + "\"" +
+                                   did_you_mean(word, words,
+                                                " (give game, keys, all or value names: "
+                                                "vantorctl list --names lists them)"));
             }
-        }
-        for (const Setting* field : find_fields(what, &problems)) {
-            defaults.push_back({field, field->default_text, field->default_number});
         }
         if (!problems.empty()) return bad_input(problems, "reset", io);
     }
@@ -424,12 +552,17 @@ int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams
     if (status != 0) {
         io.err << "vantorctl reset: the library could not store the defaults: "
                << status_text(status) << store::named() << "\n";
+        explain_failure(record ? *record : Record::kKeys, status, io.err);
         return kExitFailed;
     }
     return kExitOk;
 }
 
 int run_list(std::optional<Record> only, ListForm form, Streams io) {
+    if (form == ListForm::kKeyNameList) {
+        for (const KeyNames& key : all_key_names()) io.out << key.names[0] << "\n";
+        return kExitOk;
+    }
     if (form == ListForm::kKeyNames) {
         for (const KeyNames& key : all_key_names()) {
             io.out << std::right << std::setw(3) << key.code << "  ";
@@ -544,6 +677,7 @@ int run_create(const LoadApi& load, Streams io) {
     if (api->create_reg_keys() == 0) {
         io.err << "vantorctl create: the library could not create the keys" << store::named()
                << "\n";
+        explain_failure(Record::kGame, 0, io.err);
         return kExitFailed;
     }
     return kExitOk;
@@ -555,12 +689,19 @@ int run_export(const LoadApi& load, const std::vector<std::string>& arguments, S
     std::optional<Record> only;
     std::string file = "-";
     if (arguments.size() == 2) {
-        if (!parse_record_word(arguments[0], &only)) {
-            return bad_input({"\"" + arguments[0] + "\" is not game, keys or all"}, "export", io);
-        }
+        if (!parse_record_word(arguments[0], &only))
+            return bad_record_word(arguments[0], "export", io);
         file = arguments[1];
     } else if (arguments.size() == 1 && !parse_record_word(arguments[0], &only)) {
-        file = arguments[0];
+        // A slip for a record's name ("kyes") is not taken for a file name.
+        const std::string& word = arguments[0];
+        if (word.find_first_of("./\\") == std::string::npos && closest(word, record_words())) {
+            return bad_input(
+                {"\"" + word + "\" is not game, keys or all" + did_you_mean(word, record_words()) +
+                 " (write ./" + word + " for a file of that name)"},
+                "export", io);
+        }
+        file = word;
     }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
@@ -581,6 +722,148 @@ int run_export(const LoadApi& load, const std::vector<std::string>& arguments, S
         return kExitFailed;
     }
     return kExitOk;
+}
+
+namespace {
+
+constexpr const char* kEditHelp =
+    "; Change the values below, save, and quit the editor: what you changed is\n"
+    "; stored. A value left out is not changed. Texts are quoted (\\\\ stands for \\,\n"
+    "; \\\" for \", \\n for a line break); numbers and key bindings are dword: and 8\n"
+    "; hex digits. Each binding's key is noted above it; vantorctl list --key-names\n"
+    "; gives the codes of the others, in decimal (Space is 32, dword:00000020).\n";
+
+// The records for the editor: the .reg text with a note of what to do after
+// its first line, and each key binding's key named above it.
+std::string edit_text(const Records& records, Charset charset) {
+    const std::string reg = edit_reg(records, charset);
+    const std::string line_end = charset == Charset::kBytes ? "\r\n" : "\n";
+    std::string out;
+    bool in_keys = false;
+    for (std::size_t begin = 0; begin < reg.size();) {
+        std::size_t end = reg.find('\n', begin);
+        end = end == std::string::npos ? reg.size() : end + 1;
+        const std::string_view line(reg.data() + begin, end - begin);
+        if (begin != 0 && line.front() == '[') {
+            in_keys = line.find(record_key_path(Record::kKeys)) != std::string_view::npos;
+        }
+        if (in_keys && line.front() == '"') {
+            for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+                if (field->kind == Kind::kKey && line.substr(1, std::strlen(field->name) + 2) ==
+                                                     std::string(field->name) + "\"=") {
+                    out += "; " + key_with_code(get_number(records, *field)) + line_end;
+                }
+            }
+        }
+        out += line;
+        if (begin == 0) {
+            for (std::string_view note = kEditHelp; !note.empty();) {
+                const std::size_t at = note.find('\n');
+                out += std::string(note.substr(0, at)) + line_end;
+                note.remove_prefix(at + 1);
+            }
+        }
+        begin = end;
+    }
+    return out;
+}
+
+// Checks an edited text against the records it was made from: the values
+// changed, or the problems, one a line, each naming the file and the line
+// where it can.
+std::vector<Assignment> edited_values(const std::string& text, const Records& before,
+                                      const std::string& file, std::vector<std::string>* problems) {
+    const Import parsed = import_reg(text, false);
+    for (const ImportProblem& problem : parsed.problems) {
+        std::string message = problem.message;
+        // edit takes no --ignore-unknown.
+        const std::string hint = " (--ignore-unknown skips it)";
+        if (const std::size_t at = message.find(hint); at != std::string::npos) {
+            message.erase(at, hint.size());
+        }
+        problems->push_back(file + (problem.line != 0 ? ":" + std::to_string(problem.line) : "") +
+                            ": " + message);
+    }
+    std::vector<Assignment> changed;
+    if (!problems->empty()) return changed;
+    for (const Assignment& assignment : parsed.assignments) {
+        const Setting& field = *assignment.field;
+        const bool same = field.kind == Kind::kText
+                              ? get_text(before, field) == assignment.text
+                              : get_number(before, field) == assignment.number;
+        if (same) continue;
+        if (field.kind == Kind::kKey && !is_key_code(assignment.number)) {
+            problems->push_back(file + ": \"" + field.name + "\": key code " +
+                                std::to_string(assignment.number) + " is out of range (1 to 254)");
+            continue;
+        }
+        changed.push_back(assignment);
+    }
+    return changed;
+}
+
+}  // namespace
+
+int run_edit(const LoadApi& load, Streams io) {
+    const Api* api = load();
+    if (api == nullptr) return kExitFailed;
+    Records records;
+    if (!read_records(*api, {true, true}, &records, io, "edit")) return kExitFailed;
+    const std::string original = edit_text(records, io.charset);
+    std::string file;
+    std::string error;
+    if (!platform::make_edit_file(original, &file, &error)) {
+        io.err << "vantorctl edit: " << error << "\n";
+        return kExitFailed;
+    }
+    const auto discard = [&] { std::remove(file.c_str()); };
+    const std::string editor = platform::editor();
+    std::vector<Assignment> changed;
+    for (;;) {
+        const int status = platform::run_editor(editor, file, &error);
+        if (status != 0) {
+            if (status < 0) {
+                io.err << "vantorctl edit: " << error << "\n";
+            } else {
+                io.err << "vantorctl edit: the editor (" << editor << ") exited with status "
+                       << status << "\n";
+            }
+            io.err << "vantorctl edit: nothing was stored (set VISUAL or EDITOR to choose the "
+                      "editor)\n";
+            discard();
+            return kExitFailed;
+        }
+        std::string text;
+        if (read_file(file, &text, &error) != ReadResult::kRead) {
+            io.err << "vantorctl edit: " << error << "\nvantorctl edit: nothing was stored\n";
+            discard();
+            return kExitFailed;
+        }
+        std::vector<std::string> problems;
+        changed = edited_values(text, records, file, &problems);
+        if (problems.empty()) break;
+        for (const std::string& problem : problems) io.err << problem << "\n";
+        if (!platform::input_is_terminal()) {
+            io.err << "vantorctl edit: nothing was stored; your text is kept in " << file << "\n";
+            return kExitBadInput;
+        }
+        std::string answer;
+        do {
+            io.err << "What now? (e)dit again, e(x)it without saving: " << std::flush;
+            if (!std::getline(std::cin, answer)) answer = "x";
+        } while (answer != "e" && answer != "x");
+        if (answer == "x") {
+            io.err << "vantorctl edit: nothing was stored\n";
+            discard();
+            return kExitBadInput;
+        }
+    }
+    discard();
+    if (changed.empty()) {
+        io.err << "vantorctl edit: nothing changed\n";
+        return kExitOk;
+    }
+    return write_records(*api, changed, io.err);
 }
 
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io) {

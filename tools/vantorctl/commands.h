@@ -29,17 +29,32 @@ struct Streams {
 };
 
 // What `list` prints.
-enum class ListForm { kTable, kJson, kNames, kKeyNames };
+// kKeyNameList: the name shown for each key alone, one a line (--key-names
+// --names), as the shell completions offer them.
+enum class ListForm { kTable, kJson, kNames, kKeyNames, kKeyNameList };
 
-int run_show(const LoadApi& load, std::optional<Record> only, bool json, Streams io);
+// For a command's optional record argument: none, "game", "keys" or "all"
+// (any case) sets *only; any other word is refused, with the record word it
+// likely stands for, and false is returned.
+bool record_argument(const std::string& word, const char* command, std::optional<Record>* only,
+                     Streams io);
+// Says that `word` is no record word (suggesting one) and returns kExitBadInput.
+int bad_record_word(const std::string& word, const char* command, Streams io);
+
+// `changed_only`: only the values off their defaults, and the user's own
+// that differ from the machine's.
+int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool changed_only,
+             Streams io);
 int run_get(const LoadApi& load, const std::vector<std::string>& names, bool json, Streams io);
 int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
 int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io);
 int run_list(std::optional<Record> only, ListForm form, Streams io);
-int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
-             Streams io);
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second, Streams io);
 int run_create(const LoadApi& load, Streams io);
 int run_export(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
+// The records in the editor as a .reg text; what is changed there is
+// stored once the text checks, nothing otherwise.
+int run_edit(const LoadApi& load, Streams io);
 int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io);
 
 }  // namespace vantorctl

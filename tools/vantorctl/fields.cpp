@@ -72,22 +72,30 @@ const Setting* find_field(std::string_view name) {
     return nullptr;
 }
 
-std::string field_names() {
-    std::string names;
-    for (const Setting& field : kSettings) {
-        if (!names.empty()) names += ", ";
-        names += '"';
-        names += field.name;
-        names += '"';
-    }
-    return names;
-}
-
 const char* value_meaning(const Setting& field) {
     return kMeanings[static_cast<std::size_t>(&field - fields_begin())];
 }
 
 const char* record_word(Record record) { return record == Record::kGame ? "game" : "keys"; }
+
+bool parse_record_word(std::string_view word, std::optional<Record>* only) {
+    for (const Record record : {Record::kGame, Record::kKeys}) {
+        if (iequals(word, record_word(record))) {
+            *only = record;
+            return true;
+        }
+    }
+    only->reset();
+    return iequals(word, "all");
+}
+
+std::vector<std::string> record_words() { return {"game", "keys", "all"}; }
+
+std::vector<std::string> value_names() {
+    std::vector<std::string> names;
+    for (const Setting& field : kSettings) names.emplace_back(field.name);
+    return names;
+}
 
 const char* record_key_path(Record record) { return vantor::settings::key_path(record); }
 

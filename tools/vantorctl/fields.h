@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/value_table.h"
 #include "vantor.h"
@@ -30,14 +32,22 @@ const Setting* fields_end();
 // The value called `name` (registry or field name, in any case), or nullptr.
 const Setting* find_field(std::string_view name);
 
-// Every registry name, quoted and separated by commas, for error messages.
-std::string field_names();
-
 // What the value means to the game, where known, or an empty string.
 const char* value_meaning(const Setting& field);
 
 // "game" or "keys", as the commands name the records.
 const char* record_word(Record record);
+
+// The one reading of a record word, for every command that takes one:
+// "game" or "keys" sets *only to that record, "all" to nothing (both), in
+// any case. False for any other word.
+bool parse_record_word(std::string_view word, std::optional<Record>* only);
+
+// "game", "keys" and "all", to suggest from.
+std::vector<std::string> record_words();
+
+// Every registry name, to suggest from.
+std::vector<std::string> value_names();
 
 // Where each record lives below HKEY_LOCAL_MACHINE.
 const char* record_key_path(Record record);

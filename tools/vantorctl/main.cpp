@@ -61,20 +61,18 @@ std::shared_ptr<T> argument(T initial = T()) {
     return std::make_shared<T>(std::move(initial));
 }
 
-std::optional<Record> record_named(const std::string& word) {
-    if (word == "game") return Record::kGame;
-    if (word == "keys") return Record::kKeys;
-    return std::nullopt;
-}
-
 Run define_show(CLI::App& show) {
     auto which = argument<std::string>();
     auto json = argument(false);
-    show.add_option("record", *which, "Only the game settings or only the key bindings")
-        ->check(CLI::IsMember({"game", "keys"}));
+    auto changed = argument(false);
+    show.add_option("record", *which, "game, keys or all (the default)");
     show.add_flag("--json", *json, "Print one JSON object");
-    return [which, json](const LoadApi& load, Streams io) {
-        return vantorctl::run_show(load, record_named(*which), *json, io);
+    show.add_flag("--changed", *changed,
+                  "Only the values off their defaults, and yours that differ from the machine's");
+    return [which, json, changed](const LoadApi& load, Streams io) -> int {
+        std::optional<Record> only;
+        if (!vantorctl::record_argument(*which, "show", &only, io)) return vantorctl::kExitBadInput;
+        return vantorctl::run_show(load, only, *json, *changed, io);
     };
 }
 
@@ -113,21 +111,24 @@ Run define_list(CLI::App& list) {
     auto json = argument(false);
     auto names = argument(false);
     auto key_names = argument(false);
-    list.add_option("record", *which, "Only the game settings or only the key bindings")
-        ->check(CLI::IsMember({"game", "keys"}));
+    list.add_option("record", *which, "game, keys or all (the default)");
     auto* json_flag = list.add_flag("--json", *json, "Print a JSON array");
     auto* names_flag = list.add_flag("--names", *names, "Print only the names, one a line");
     list.add_flag("--key-names", *key_names,
-                  "Print the key names a binding takes, with their codes")
-        ->excludes(json_flag, names_flag);
+                  "Print the key names a binding takes, with their codes (with --names: the "
+                  "name shown for each key, one a line)")
+        ->excludes(json_flag);
     json_flag->excludes(names_flag);
     list.footer("Reads no settings: it lists what vantorctl knows of each value.\n");
-    return [which, json, names, key_names](const LoadApi&, Streams io) {
-        const vantorctl::ListForm form = *key_names ? vantorctl::ListForm::kKeyNames
-                                         : *json    ? vantorctl::ListForm::kJson
-                                         : *names   ? vantorctl::ListForm::kNames
-                                                    : vantorctl::ListForm::kTable;
-        return vantorctl::run_list(record_named(*which), form, io);
+    return [which, json, names, key_names](const LoadApi&, Streams io) -> int {
+        std::optional<Record> only;
+        if (!vantorctl::record_argument(*which, "list", &only, io)) return vantorctl::kExitBadInput;
+        const vantorctl::ListForm form = *key_names && *names ? vantorctl::ListForm::kKeyNameList
+                                         : *key_names         ? vantorctl::ListForm::kKeyNames
+                                         : *json              ? vantorctl::ListForm::kJson
+                                         : *names             ? vantorctl::ListForm::kNames
+                                                              : vantorctl::ListForm::kTable;
+        return vantorctl::run_list(only, form, io);
     };
 }
 
@@ -155,6 +156,15 @@ Run define_export(CLI::App& export_command) {
     };
 }
 
+Run define_edit(CLI::App& edit) {
+    edit.footer(
+        "Opens the settings and key bindings as a .reg text in $VISUAL, else $EDITOR, else "
+        "the system's editor. Once it is saved and the editor quits, what was changed is "
+        "stored; a text that does not read as the records is refused with the reason, and on "
+        "a terminal offered to be edited again. Only the values changed are written.\n");
+    return vantorctl::run_edit;
+}
+
 Run define_import(CLI::App& import_command) {
     auto file = argument<std::string>();
     auto ignore_unknown = argument(false);
@@ -176,6 +186,7 @@ constexpr Command kCommands[] = {
     {"create", "Creates both keys, overwriting every value with its default", define_create},
     {"export", "Writes the records as a .reg file regedit imports", define_export},
     {"import", "Reads values from a .reg file and stores them", define_import},
+    {"edit", "Edits the settings and key bindings in a text editor", define_edit},
 };
 
 // Standard output is checked once, at the end: a failed write (a full
@@ -242,8 +253,10 @@ int run(int argc, char** argv) {
     // is named, with its fault, before the library is called.
     const LoadApi load = [&]() -> const vantorctl::Api* {
         if (!load_library()) return nullptr;
-        if (const std::string problem = vantorctl::store::problem(); !problem.empty()) {
+        std::string next_step;
+        if (const std::string problem = vantorctl::store::problem(&next_step); !problem.empty()) {
             std::cerr << "vantorctl: " << problem << vantorctl::store::named() << "\n";
+            if (!next_step.empty()) std::cerr << "vantorctl: " << next_step << "\n";
             return nullptr;
         }
         return &library->api;

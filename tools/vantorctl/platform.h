@@ -28,15 +28,33 @@ std::string module_file(Module module, Function function);
 // The version of the library file `file`, or empty when it cannot be told.
 std::string file_version(const std::string& file);
 
-// Makes stdin and stdout carry bytes unchanged (no CRLF translation), and
-// takes the locale's charset (LC_CTYPE only: numbers and messages stay as
-// they are). Called once, first thing.
+// Makes stdin and stdout carry bytes unchanged (no CRLF translation).
+// Called once, first thing.
 void set_up_stdio();
 
-// True when the terminal's texts are UTF-8 (the locale's charset); false
-// where they are the game's own 8-bit bytes (Windows' ANSI code page, or a
-// locale that is not UTF-8).
+// True when the arguments and the output hold texts as UTF-8: natively,
+// whatever the locale (a C locale names no charset of its own, and what
+// scripts, cron and unit files pass is UTF-8). False on Windows, where they
+// are the ANSI code page, the game's own bytes.
 bool terminal_is_utf8();
+
+// A new file holding `bytes` for the user to edit, which only this user may
+// read, "vantor-XXXXXX.reg" in the folder for temporary files ($TMPDIR,
+// else /tmp; on Windows %TEMP%). Its path goes to *path; on failure *error
+// says why.
+bool make_edit_file(std::string_view bytes, std::string* path, std::string* error);
+
+// The editor to run: $VISUAL, else $EDITOR, else the system's ("editor"
+// where there is one, else "vi"; on Windows notepad).
+std::string editor();
+
+// Runs `editor`, a command line that may hold arguments ("code --wait"), on
+// `file` with the terminal, and waits for it. Returns its exit status, or
+// -1 when it could not be run, saying why in *error.
+int run_editor(const std::string& editor, const std::string& file, std::string* error);
+
+// Whether standard input is a terminal, where a person can answer.
+bool input_is_terminal();
 
 // Replaces the file at `path` with `bytes`: they go to a new file in the
 // same folder, which is flushed and then renamed over `path`, and the folder

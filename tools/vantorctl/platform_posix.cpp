@@ -5,19 +5,18 @@
 // library folders): a tool copied elsewhere still finds the installed one.
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <langinfo.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 
 #include "files.h"
 #include "platform.h"
 #include "registry/hive/replace.h"
-#include "text.h"
 
 #ifndef VANTORCTL_LIBDIR_FROM_BINDIR
 #define VANTORCTL_LIBDIR_FROM_BINDIR "../lib"
@@ -87,12 +86,87 @@ std::string file_version(const std::string& file) {
     return file.substr(so + 4);
 }
 
-void set_up_stdio() { std::setlocale(LC_CTYPE, ""); }
+void set_up_stdio() {}
 
-bool terminal_is_utf8() {
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && (iequals(codeset, "UTF-8") || iequals(codeset, "UTF8"));
+// UTF-8 whatever the locale: an argument that is not valid UTF-8 is refused
+// (charset.h), never stored as its bytes, which the game would show as
+// other characters.
+bool terminal_is_utf8() { return true; }
+
+bool make_edit_file(std::string_view bytes, std::string* path, std::string* error) {
+    const char* folder = std::getenv("TMPDIR");
+    *path =
+        std::string(folder != nullptr && *folder == '/' ? folder : "/tmp") + "/vantor-XXXXXX.reg";
+    const int fd = ::mkostemps(path->data(), 4, O_CLOEXEC);  // mode 0600
+    if (fd < 0) {
+        *error = "cannot create " + *path + ": " + system_reason(errno);
+        return false;
+    }
+    const bool written = write_all(fd, bytes);
+    const int reason = errno;
+    if (::close(fd) != 0 || !written) {
+        *error = "cannot write " + *path + ": " + system_reason(written ? errno : reason);
+        ::unlink(path->c_str());
+        return false;
+    }
+    return true;
 }
+
+std::string editor() {
+    for (const char* variable : {"VISUAL", "EDITOR"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    // Debian's choice of editor, where the system has one.
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t begin = 0; begin <= folders.size();) {
+        std::size_t end = folders.find(':', begin);
+        if (end == std::string::npos) end = folders.size();
+        const std::string folder = end > begin ? folders.substr(begin, end - begin) : ".";
+        if (::access((folder + "/editor").c_str(), X_OK) == 0) return "editor";
+        begin = end + 1;
+    }
+    return "vi";
+}
+
+int run_editor(const std::string& editor, const std::string& file, std::string* error) {
+    // As system() does: the editor takes the terminal's interrupts.
+    struct sigaction ignore {};
+    struct sigaction old_int {};
+    struct sigaction old_quit {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGINT, &ignore, &old_int);
+    ::sigaction(SIGQUIT, &ignore, &old_quit);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::sigaction(SIGINT, &old_int, nullptr);
+        ::sigaction(SIGQUIT, &old_quit, nullptr);
+        // The command line is the shell's to split; the file is passed as $1.
+        const std::string command = editor + " \"$1\"";
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), "sh", file.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    pid_t waited = -1;
+    if (child > 0) {
+        do {
+            waited = ::waitpid(child, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+    }
+    const int reason = errno;
+    ::sigaction(SIGINT, &old_int, nullptr);
+    ::sigaction(SIGQUIT, &old_quit, nullptr);
+    if (child < 0 || waited < 0) {
+        *error = "cannot run the editor " + editor + ": " + system_reason(reason);
+        return -1;
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+bool input_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 
 bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
     const auto fail = [&](const std::string& file) {

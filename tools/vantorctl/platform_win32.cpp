@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform.h"
 
@@ -85,6 +86,59 @@ void set_up_stdio() {
 
 // Arguments and the console are in the ANSI code page, the game's own.
 bool terminal_is_utf8() { return false; }
+
+bool make_edit_file(std::string_view bytes, std::string* path, std::string* error) {
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) {
+        *error = "cannot find the folder for temporary files: " + error_text(GetLastError());
+        return false;
+    }
+    for (unsigned attempt = 0;; ++attempt) {
+        *path = std::string(folder, length) + "vantor-" + std::to_string(GetCurrentProcessId()) +
+                "-" + std::to_string(attempt) + ".reg";
+        HANDLE file = CreateFileA(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS && attempt < 100) continue;
+            *error = "cannot create " + *path + ": " + error_text(GetLastError());
+            return false;
+        }
+        DWORD written = 0;
+        const bool done =
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size();
+        const DWORD code = GetLastError();
+        CloseHandle(file);
+        if (!done) {
+            *error = "cannot write " + *path + ": " + error_text(code);
+            DeleteFileA(path->c_str());
+            return false;
+        }
+        return true;
+    }
+}
+
+std::string editor() {
+    for (const char* variable : {"VISUAL", "EDITOR"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return "notepad";
+}
+
+int run_editor(const std::string& editor, const std::string& file, std::string* error) {
+    const std::string command = editor + " \"" + file + "\"";
+    std::fflush(nullptr);
+    const int status = std::system(command.c_str());
+    if (status < 0) {
+        *error = "cannot run the editor " + editor;
+        return -1;
+    }
+    return status;
+}
+
+bool input_is_terminal() { return _isatty(_fileno(stdin)) != 0; }
 
 bool replace_file(const std::string& path, std::string_view bytes, std::string* error) {
     const auto fail = [&](DWORD code) {

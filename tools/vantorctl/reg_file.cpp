@@ -7,6 +7,7 @@
 #include "charset.h"
 #include "hive/format.h"
 #include "registry/codes.h"
+#include "suggest.h"
 #include "text.h"
 
 namespace vantorctl {
@@ -147,7 +148,11 @@ class Importer {
                                      (value.name.empty() ? "@" : "\"" + value.name + "\"");
             const Setting* field = find_registry_value(record, value.name);
             if (field == nullptr) {
-                unknown(0, what, "not one of the game's values");
+                std::vector<std::string> names;
+                for (const Setting* known = fields_begin(); known != fields_end(); ++known) {
+                    if (known->record == record) names.emplace_back(known->name);
+                }
+                unknown(0, what, "not one of the game's values" + did_you_mean(value.name, names));
                 continue;
             }
             std::string why;
@@ -158,8 +163,7 @@ class Importer {
                 continue;
             }
             std::string warning;
-            if (auto assignment =
-                    check_stored_value(*field, value.type, data, &why, &warning)) {
+            if (auto assignment = check_stored_value(*field, value.type, data, &why, &warning)) {
                 result_->assignments.push_back(std::move(*assignment));
                 if (!warning.empty()) result_->warnings.push_back(what + ": " + warning);
             } else {
@@ -196,9 +200,12 @@ class Importer {
     std::vector<std::pair<std::string, std::string>> utf16_values_;  // key path, value name
 };
 
-}  // namespace
-
-std::string export_reg(const Records& records, std::optional<Record> only) {
+// The records as a hive of their two keys. For regedit, a text holding a
+// line break gets a final NUL, which makes it hex(1) bytes: regedit knows
+// no escapes but \\ and \" in a quoted string. With kUtf8 the texts are
+// UTF-8.
+hive::Hive records_hive(const Records& records, std::optional<Record> only, bool for_regedit,
+                        Charset charset) {
     hive::Hive hive;
     for (const Record record : {Record::kGame, Record::kKeys}) {
         if (only && *only != record) continue;
@@ -206,9 +213,10 @@ std::string export_reg(const Records& records, std::optional<Record> only) {
         for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
             if (field->record != record) continue;
             if (field->kind == Kind::kText) {
-                std::string text = get_text(records, *field);
-                // regedit knows no escapes but \\ and \" in a quoted string.
-                if (text.find_first_of("\r\n") != std::string::npos) text.push_back('\0');
+                std::string text = to_terminal(get_text(records, *field), charset);
+                if (for_regedit && text.find_first_of("\r\n") != std::string::npos) {
+                    text.push_back('\0');
+                }
                 key.set(field->name, kTypeSz, text);
             } else {
                 const std::uint32_t number = get_number(records, *field);
@@ -219,7 +227,10 @@ std::string export_reg(const Records& records, std::optional<Record> only) {
             }
         }
     }
-    const std::string text = hive::serialize(hive);
+    return hive;
+}
+
+std::string with_crlf(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
     for (const char c : text) {
@@ -227,6 +238,18 @@ std::string export_reg(const Records& records, std::optional<Record> only) {
         out.push_back(c);
     }
     return out;
+}
+
+}  // namespace
+
+std::string export_reg(const Records& records, std::optional<Record> only) {
+    return with_crlf(hive::serialize(records_hive(records, only, true, Charset::kBytes)));
+}
+
+std::string edit_reg(const Records& records, Charset charset) {
+    std::string text = hive::serialize(records_hive(records, std::nullopt, false, charset));
+    if (charset == Charset::kBytes) return with_crlf(text);
+    return std::string(kVersion5) + text.substr(kRegedit4.size());
 }
 
 Import import_reg(std::string_view bytes, bool ignore_unknown) {

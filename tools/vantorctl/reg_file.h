@@ -22,6 +22,12 @@ namespace vantorctl {
 // bindings as dword.
 std::string export_reg(const Records& records, std::optional<Record> only = std::nullopt);
 
+// Both records as a person edits them: with kUtf8 a Unicode file
+// ("Windows Registry Editor Version 5.00" in UTF-8, LF line ends), else a
+// REGEDIT4 file of the game's bytes with CRLF line ends; texts always as
+// quoted strings, a line break as \n. import_reg() reads it back.
+std::string edit_reg(const Records& records, Charset charset);
+
 struct ImportProblem {
     std::size_t line = 0;  // 0 when the problem is not one line's
     std::string message;

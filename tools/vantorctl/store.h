@@ -6,6 +6,7 @@
 // One file finds them per platform (store_posix.cpp, store_win32.cpp).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,8 +42,19 @@ std::vector<File> files();
 // without it (a machine's hive the user may not read, when the user has a
 // hive of their own); otherwise what is wrong, naming the file and, for a
 // hive that does not parse, the line: "/var/lib/vantor/system.reg:7:
-// corrupt store: malformed key line".
-std::string problem();
+// corrupt store: malformed key line". What to do about it goes to
+// *next_step when given ("mend line 7 of ..., restore it from a backup, or
+// move it aside ...").
+std::string problem(std::string* next_step = nullptr);
+
+// After the library failed to write the key `key_path` with `status` (0
+// when not known: a reader could not seed the key): the hive file the write
+// went to, what stopped it, with the system's reason, and what to do
+// ("cannot create /home/ann/.local/state/vantor/user.reg: cannot make
+// folders in /home/ann: Permission denied; set VANTOR_USER_REGISTRY to a
+// file in a folder you may write"). Empty when nothing more can be told,
+// and on Windows.
+std::string write_failure(std::string_view key_path, std::int32_t status);
 
 // The files for a message about a failure: natively
 // "; machine store /var/lib/vantor/system.reg, user store /home/ann/..."
@@ -81,6 +93,10 @@ class Sources {
     // True when there is a user's hive besides the machine's.
     bool layered() const { return stores_.size() > 1; }
     Source of(const Setting& field) const;
+    // True when the value shown, `records`' field, comes from the user's hive
+    // and differs from what the machine's gives (its value, or the default
+    // where it holds none). False when the machine's hive cannot be read.
+    bool off_machine(const Setting& field, const Records& records) const;
 
   private:
     std::vector<Store> stores_;

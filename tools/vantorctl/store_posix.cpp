@@ -1,14 +1,21 @@
 // Natively the stores are the stand-in registry's hive files: the store
 // (src/registry/hive/layers.h) names them by the library's own rule, tells
-// which one holds each value and why one cannot be read.
+// which one holds each value, which one a write goes to and why one cannot
+// be read. This file says so in words, with what to do about it.
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "files.h"
+#include "hive/format.h"
+#include "registry/codes.h"
 #include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "store.h"
+#include "values.h"
 
 namespace vantorctl::store {
 namespace {
@@ -17,25 +24,115 @@ using vantor::store::Layer;
 using vantor::store::Layers;
 using vantor::store::Problem;
 
-std::string_view role_of(const Layer& layer) {
-    return layer.role == vantor::store::Role::kUser ? kUserRole : kMachineRole;
+std::string_view role_of(vantor::store::Role role) {
+    return role == vantor::store::Role::kUser ? kUserRole : kMachineRole;
 }
 
-// What stops the library at `layer`, as a message naming the file.
-std::string described(const Layer& layer) {
-    const std::string& path = layer.path;
+bool one_file_named() {
+    const char* named = std::getenv("VANTOR_REGISTRY");
+    return named != nullptr && *named != '\0';
+}
+
+// What to do about a hive this user cannot use, by the part it plays.
+std::string use_another(const File& file) {
+    if (file.role == kUserRole)
+        return "set VANTOR_USER_REGISTRY to a file in a folder you may write";
+    if (one_file_named()) return "name a file you may write with --registry FILE";
+    if (files().size() == 1) {
+        return "run as root to change the machine's settings, or set VANTOR_USER_REGISTRY to a "
+               "file of your own";
+    }
+    return "run as root to change the machine's settings";
+}
+
+// What to do about a hive that does not parse.
+std::string mend(const File& file, std::size_t line) {
+    const std::string& path = file.path;
+    return (line != 0 ? "mend line " + std::to_string(line) + " of " + path + ", restore it"
+                      : "restore " + path) +
+           " from a backup, or move it aside (mv " + path + " " + path +
+           ".bad) to start again from " +
+           (file.role == kUserRole ? "the machine's values" : "the defaults");
+}
+
+// What stops the library at the hive `layer`, naming the file; what to do
+// about it in *next_step.
+std::string described(const Layer& layer, std::string* next_step) {
+    const File file{layer.path, role_of(layer.role)};
+    const std::string& path = file.path;
     switch (layer.problem.kind) {
         case Problem::Kind::kNone:
             break;
         case Problem::Kind::kUnreadable:
+            *next_step = use_another(file);
             return "cannot read " + path + ": " + system_reason(layer.problem.error);
         case Problem::Kind::kNotAFile:
+            *next_step = "move it aside: the hive is made again by the next change";
             return path + ": not a regular file";
         case Problem::Kind::kTooLarge:
+            *next_step = mend(file, 0);
             return path + " is larger than 16 MiB: a corrupt store";
         case Problem::Kind::kCorrupt:
+            *next_step = mend(file, layer.problem.line);
             return path + ":" + std::to_string(layer.problem.line) +
                    ": corrupt store: " + layer.problem.message;
+    }
+    return {};
+}
+
+// The folder `path` is in.
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Why this process may not write the hive `path` as the library does (a
+// new file in its folder renamed over it, missing folders made, never
+// through a link), with the system's reason; empty when it may.
+std::string not_writable(const std::string& path) {
+    struct stat info {};
+    const bool exists = ::lstat(path.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT && errno != ENOTDIR) {
+        return "cannot write " + path + ": " + system_reason(errno);
+    }
+    if (exists && S_ISLNK(info.st_mode)) {
+        return path + " is a symbolic link, which the store never writes through";
+    }
+    if (exists && ::access(path.c_str(), W_OK) != 0) {
+        return "cannot write " + path + ": " + system_reason(errno);
+    }
+    const std::string verb = exists ? "cannot replace " : "cannot create ";
+    const std::string folder = folder_of(path);
+    if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        return verb + path + ": its folder " + folder +
+               " is a symbolic link, which the store never writes through";
+    }
+    // A missing folder is made: the nearest one above that exists must be a
+    // folder this process may make it in.
+    std::string missing;
+    for (std::string at = folder;;) {
+        int reason = 0;
+        bool absent = false;
+        if (::stat(at.c_str(), &info) != 0) {
+            reason = errno;
+            absent = reason == ENOENT || reason == ENOTDIR;
+        } else if (!S_ISDIR(info.st_mode)) {
+            reason = ENOTDIR;
+        } else if (::access(at.c_str(), W_OK | X_OK) != 0) {
+            reason = errno;
+        } else {
+            break;
+        }
+        std::string parent = folder_of(at);
+        if (absent && parent != at) {
+            missing = std::move(at);
+            at = std::move(parent);
+            continue;
+        }
+        if (missing.empty()) return verb + path + ": " + at + ": " + system_reason(reason);
+        return verb + path + ": " + missing + " is missing and cannot be made in " + at + ": " +
+               system_reason(reason);
     }
     return {};
 }
@@ -61,17 +158,45 @@ std::vector<File> files() {
     return found;
 }
 
-std::string problem() {
+std::string problem(std::string* next_step) {
     const Layers layers = Layers::read();
     const Layer* failing = layers.failing();
-    return failing != nullptr ? described(*failing) : std::string();
+    if (failing == nullptr) return {};
+    std::string step;
+    std::string found = described(*failing, &step);
+    if (next_step != nullptr) *next_step = std::move(step);
+    return found;
+}
+
+std::string write_failure(std::string_view key_path, std::int32_t status) {
+    const vantor::store::Target target = Layers::read().target_of(key_path);
+    const File file{target.path, role_of(target.role)};
+    if (std::string cause = not_writable(file.path); !cause.empty()) {
+        return cause + "; " + use_another(file);
+    }
+    if (target.foreign) {
+        return "cannot write " + file.path +
+               ": its folder belongs to another user, and a hive of your own is only ever "
+               "written in yours; " +
+               use_another(file);
+    }
+    switch (status) {
+        case vantor::reg::kDiskFull:
+            return "cannot write " + file.path + ": " + system_reason(ENOSPC) +
+                   "; make room on its disk and try again";
+        case vantor::reg::kLockViolation:
+            return "another program held " + file.path +
+                   ".lock for more than 10 seconds; try again when it is done";
+        default:
+            return {};
+    }
 }
 
 Sources Sources::read() {
     Sources sources;
     auto layers = std::make_shared<const Layers>(Layers::read());
     for (const Layer& layer : layers->layers()) {
-        sources.stores_.push_back({{layer.path, role_of(layer)}, layer.unreadable});
+        sources.stores_.push_back({{layer.path, role_of(layer.role)}, layer.unreadable});
     }
     sources.layers_ = std::move(layers);
     return sources;
@@ -81,7 +206,24 @@ Source Sources::of(const Setting& field) const {
     if (layers_ == nullptr) return Source::kUnknown;
     const Layer* holder = layers_->holder(record_key_path(field.record), field.name);
     if (holder == nullptr) return Source::kNone;
-    return role_of(*holder) == kUserRole ? Source::kUser : Source::kMachine;
+    return holder->role == vantor::store::Role::kUser ? Source::kUser : Source::kMachine;
+}
+
+bool Sources::off_machine(const Setting& field, const Records& records) const {
+    if (!layered() || of(field) != Source::kUser) return false;
+    const Layer& machine = layers_->layers().front();
+    if (machine.unreadable) return false;
+    std::optional<Assignment> value;
+    if (const vantor::hive::StoredKey* key =
+            machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
+        if (const vantor::hive::Value* stored = key->find(field.name)) {
+            std::string problem;
+            value = check_stored_value(field, stored->type, stored->data, &problem);
+        }
+    }
+    if (!value) value = Assignment{&field, field.default_text, field.default_number};
+    if (field.kind == Kind::kText) return get_text(records, field) != value->text;
+    return get_number(records, field) != value->number;
 }
 
 std::string help() {

@@ -2,6 +2,8 @@
 
 #include "keys/key_names.h"
 #include "registry/codes.h"
+#include "suggest.h"
+#include "text.h"
 
 namespace vantorctl {
 namespace {
@@ -18,7 +20,27 @@ std::string key_range_problem(std::uint32_t code) {
     return "key code " + std::to_string(code) + " is out of range (1 to 254)";
 }
 
+// The key names to suggest from: the Windows names only for a name that
+// starts as they do.
+std::vector<std::string> key_names_like(std::string_view name) {
+    const bool windows = name.size() >= 3 && iequals(name.substr(0, 3), "VK_");
+    std::vector<std::string> names;
+    for (const vantor::keys::KeyNames& key : vantor::keys::all_key_names()) {
+        for (const std::string& known : key.names) {
+            if (iequals(std::string_view(known).substr(0, 3), "VK_") == windows) {
+                names.push_back(known);
+            }
+        }
+    }
+    return names;
+}
+
 }  // namespace
+
+std::string unknown_name(std::string_view name) {
+    return "unknown name \"" + std::string(name) + "\"" +
+           did_you_mean(name, value_names(), " (vantorctl list --names lists the names)");
+}
 
 std::optional<std::uint32_t> parse_number(std::string_view text) {
     unsigned base = 10;
@@ -81,9 +103,10 @@ std::optional<Assignment> parse_value(const Setting& field, std::string_view val
         assignment.number = *code;
         return assignment;
     }
-    *problem = "unknown key \"" + std::string(value) +
-               "\" (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254; "
-               "vantorctl list --key-names lists the names)";
+    *problem = "unknown key \"" + std::string(value) + "\"" +
+               did_you_mean(value, key_names_like(value),
+                            " (a key name such as A, 5, F1, Space, Up, Num0, or a code 1 to 254; "
+                            "vantorctl list --key-names lists the names)");
     return std::nullopt;
 }
 
@@ -132,7 +155,7 @@ std::vector<const Setting*> find_fields(const std::vector<std::string>& names,
         if (const Setting* field = find_field(name)) {
             fields.push_back(field);
         } else {
-            problems->push_back("unknown name \"" + name + "\"; the names are " + field_names());
+            problems->push_back(unknown_name(name));
         }
     }
     return fields;
@@ -153,8 +176,7 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
         const std::string_view name = std::string_view(argument).substr(0, equals);
         const Setting* field = find_field(name);
         if (field == nullptr) {
-            problems->push_back(quoted + "unknown name \"" + std::string(name) +
-                                "\"; the names are " + field_names());
+            problems->push_back(quoted + unknown_name(name));
             continue;
         }
         bool repeated = false;
@@ -164,9 +186,8 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
             continue;
         }
         std::string problem;
-        if (auto assignment =
-                parse_value(*field, std::string_view(argument).substr(equals + 1), &problem,
-                            charset)) {
+        if (auto assignment = parse_value(*field, std::string_view(argument).substr(equals + 1),
+                                          &problem, charset)) {
             assignments.push_back(std::move(*assignment));
         } else {
             problems->push_back(quoted + problem);

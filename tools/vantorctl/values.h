@@ -47,6 +47,10 @@ std::vector<Assignment> parse_assignments(const std::vector<std::string>& argume
                                           std::vector<std::string>* problems,
                                           Charset charset = Charset::kBytes);
 
+// "unknown name "Fier"; did you mean "Fire"?", or where no name is near,
+// where to find them.
+std::string unknown_name(std::string_view name);
+
 // The fields named in `names` (registry or field names, in any case), in
 // their order; every unknown name is added to *problems.
 std::vector<const Setting*> find_fields(const std::vector<std::string>& names,

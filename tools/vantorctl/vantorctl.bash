@@ -1,16 +1,26 @@
-# bash completion for vantorctl: commands, their options, record names and
-# value names. The value names come from "vantorctl list --names", which
-# reads nothing from the store and writes nothing, so the completion always
-# follows the tool's own table.
-_vantorctl_names() {
-    local IFS=$'\n' name
-    for name in $("$1" list --names $2 2>/dev/null); do
-        printf '%s\n' "$name$3"
+# bash completion for vantorctl: commands, their options, record words, value
+# names and, after a key binding's "NAME=", key names. The names come from
+# the tool itself ("vantorctl list --names", "list --key-names --names"),
+# which reads nothing from the store and writes nothing, so the completion
+# always follows the tool's own tables.
+
+# The names "list" prints with the options given, one a line.
+_vantorctl_list() {
+    "$_vantorctl_tool" list "$@" 2>/dev/null
+}
+
+# Sets COMPREPLY to the lines of $1 that start with $2, in any case, each
+# followed by $3.
+_vantorctl_match() {
+    local IFS=$'\n' name prefix=${2,,}
+    COMPREPLY=()
+    for name in $1; do
+        [[ ${name,,} == "$prefix"* ]] && COMPREPLY+=("$name$3")
     done
 }
 
-# Quotes the completions that hold spaces ("User Name"), unless the word
-# being completed is already in quotes.
+# Quotes the completions for the shell (User\ Name=, Fire=\;), unless the
+# word being completed is already in quotes.
 _vantorctl_quote() {
     [[ $cur == [\"\']* ]] && return
     local i
@@ -19,11 +29,34 @@ _vantorctl_quote() {
     done
 }
 
+# A key binding's "NAME=VALUE" word: key names after the "=". Readline's
+# word starts after the "=" where COMP_WORDBREAKS holds one, so the names
+# are offered alone then, and with "NAME=" before them otherwise.
+_vantorctl_key_value() {
+    local name=${cur%%=*} value=${cur#*=} binding keys
+    for binding in $(_vantorctl_list --names keys); do
+        [[ ${binding,,} == "${name,,}" ]] && break
+        binding=
+    done
+    COMPREPLY=()
+    [[ -n $binding ]] || return
+    keys=$(_vantorctl_list --key-names --names)
+    # The Windows names only for a value that starts as they do.
+    [[ ${value,,} == vk_* ]] || keys=$(grep -v '^VK_' <<<"$keys")
+    _vantorctl_match "$keys" "$value"
+    local i
+    for i in "${!COMPREPLY[@]}"; do
+        COMPREPLY[i]=$(printf '%q' "${COMPREPLY[i]}")
+        [[ $COMP_WORDBREAKS == *=* ]] || COMPREPLY[i]=$name=${COMPREPLY[i]}
+    done
+}
+
 _vantorctl() {
     local cur prev words cword
     _init_completion -n = || return
+    local _vantorctl_tool=${words[0]}
 
-    local commands="show get set reset list swap create export import"
+    local commands="show get set reset list swap create export import edit"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -49,26 +82,34 @@ _vantorctl() {
     local IFS=$'\n'
     case $command in
     show)
-        COMPREPLY=($(compgen -W $'game\nkeys\n--json\n--help' -- "$cur"))
+        COMPREPLY=($(compgen -W $'game\nkeys\nall\n--changed\n--json\n--help' -- "$cur"))
         ;;
     list)
-        COMPREPLY=($(compgen -W $'game\nkeys\n--json\n--names\n--key-names\n--help' -- "$cur"))
+        COMPREPLY=($(compgen -W $'game\nkeys\nall\n--json\n--names\n--key-names\n--help' -- "$cur"))
         ;;
     get)
-        COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}")"$'\n--json' -- "$cur"))
-        _vantorctl_quote
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W $'--json\n--help' -- "$cur"))
+        else
+            _vantorctl_match "$(_vantorctl_list --names)" "$cur"
+            _vantorctl_quote
+        fi
         ;;
     reset)
-        COMPREPLY=($(compgen -W $'game\nkeys\nall\n'"$(_vantorctl_names "${words[0]}")" -- "$cur"))
+        _vantorctl_match $'game\nkeys\nall\n'"$(_vantorctl_list --names)" "$cur"
         _vantorctl_quote
         ;;
     swap)
-        COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}" keys)" -- "$cur"))
+        _vantorctl_match "$(_vantorctl_list --names keys)" "$cur"
         ;;
     set)
-        COMPREPLY=($(compgen -W "$(_vantorctl_names "${words[0]}" "" =)" -- "$cur"))
-        _vantorctl_quote
-        compopt -o nospace
+        if [[ $cur == *=* ]]; then
+            _vantorctl_key_value
+        else
+            _vantorctl_match "$(_vantorctl_list --names)" "$cur" =
+            _vantorctl_quote
+            compopt -o nospace
+        fi
         ;;
     export)
         COMPREPLY=($(compgen -W $'game\nkeys\nall' -- "$cur"))

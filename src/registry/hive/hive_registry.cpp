@@ -58,9 +58,6 @@
 // in the other) is left as it is, and the close returns
 // ERROR_ALREADY_EXISTS. A handle is used by one thread at a time, as the
 // settings code uses it.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -69,7 +66,6 @@
 #include <vector>
 
 #include "hive/format.h"
-#include "registry/hive/folders.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
@@ -164,24 +160,16 @@ bool in_either(const Key& key) {
     return key.layers[kUser].found.key != nullptr || key.layers[kMachine].found.key != nullptr;
 }
 
-// Chooses the hive the handle's writes go to (see the top of this file);
-// the refusal's status when this process may not write it.
+// Chooses the hive the handle's writes go to (see the top of this file and
+// write_target()); the refusal's status when this process may not write it.
 Status choose_target(const store::Hives& hives, Key* key) {
-    bool to_user = key->layers[kUser].found.key != nullptr;
-    Status refusal = kSuccess;
-    int error = 0;
-    if (!to_user) {
-        refusal = store::check_writable(hives.machine, &error);
-        to_user = refusal != kSuccess && error == EACCES && ::geteuid() != 0 && !hives.user.empty();
-    }
-    if (to_user) {
-        refusal = store::check_writable(hives.user, &error);
-        if (refusal == kSuccess) refusal = store::check_own(hives.user);
-    }
-    key->target = to_user ? hives.user : hives.machine;
+    const store::Target target =
+        store::write_target(hives, key->layers[kUser].found.key != nullptr);
+    const bool to_user = target.role == store::Role::kUser;
+    key->target = target.path;
     key->create = to_user ? store::Create::kPrivate : store::Create::kShared;
     key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;
-    return refusal;
+    return target.refusal;
 }
 
 // The key's path as the hive that holds it stores it (the user's first), or

@@ -1,12 +1,14 @@
 #include "registry/hive/layers.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 #include "registry/hive/cache.h"
 #include "registry/hive/errno_status.h"
 #include "registry/hive/fd.h"
+#include "registry/hive/folders.h"
 #include "registry/hive/io.h"
 #include "registry/hive/text.h"
 
@@ -61,10 +63,31 @@ bool goes_without(Role role, reg::Status status, bool layered) noexcept {
            (role == Role::kMachine && layered && status == reg::kAccessDenied);
 }
 
+Target write_target(const Hives& hives, bool in_user) {
+    Target target;
+    bool to_user = in_user;
+    if (!to_user) {
+        target.refusal = check_writable(hives.machine, &target.error);
+        to_user = target.refusal != reg::kSuccess && target.error == EACCES && ::geteuid() != 0 &&
+                  !hives.user.empty();
+    }
+    if (to_user) {
+        target.role = Role::kUser;
+        target.refusal = check_writable(hives.user, &target.error);
+        if (target.refusal == reg::kSuccess) {
+            target.refusal = check_own(hives.user);
+            target.foreign = target.refusal != reg::kSuccess;
+        }
+    }
+    target.path = to_user ? hives.user : hives.machine;
+    return target;
+}
+
 Layers Layers::read() { return read(find_hives()); }
 
 Layers Layers::read(const Hives& hives) {
     Layers layers;
+    layers.hives_ = hives;
     layers.layers_.push_back({hives.machine, Role::kMachine, false, false, {}, nullptr});
     if (!hives.user.empty()) {
         layers.layers_.push_back({hives.user, Role::kUser, false, false, {}, nullptr});
@@ -80,6 +103,12 @@ const Layer* Layers::holder(std::string_view key_path, std::string_view name) co
         if (key != nullptr && key->find(name) != nullptr) return &*layer;
     }
     return nullptr;
+}
+
+Target Layers::target_of(std::string_view key_path) const {
+    const bool in_user = layers_.size() > 1 && layers_[1].hive != nullptr &&
+                         layers_[1].hive->find(key_path) != nullptr;
+    return write_target(hives_, in_user);
 }
 
 const Layer* Layers::failing() const noexcept {

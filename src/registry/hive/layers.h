@@ -27,6 +27,25 @@ enum class Role {
 // missing hive holds nothing either.)
 bool goes_without(Role role, reg::Status status, bool layered) noexcept;
 
+// Where a write of a key goes, and whether this process may make it there.
+struct Target {
+    Role role = Role::kMachine;
+    std::string path;
+    reg::Status refusal = reg::kSuccess;  // what the write fails with, or kSuccess
+    int error = 0;         // the refusal's errno (EACCES, EROFS, ELOOP for a link, ...)
+    bool foreign = false;  // refused: a user's hive in folders of someone else's
+};
+
+// The hive a write of a key goes to, given whether the user's hive holds
+// it (`in_user`): the user's hive when it does; else the machine's, unless
+// this process is denied that for want of permission (EACCES) and is not
+// root, and there is a user's hive, which takes the write then. A machine's
+// hive that cannot be written for another reason (a read-only file system,
+// a link), or by root, is still the target: the write fails with its
+// status, and a machine-wide change never lands unseen in a user's hive. A
+// user's hive is written only in folders of the caller's own.
+Target write_target(const Hives& hives, bool in_user);
+
 // Why the library cannot read a hive: every call then fails.
 struct Problem {
     enum class Kind {
@@ -71,7 +90,11 @@ class Layers {
     // The first hive that makes the library fail its calls, or null.
     const Layer* failing() const noexcept;
 
+    // write_target() for the key `key_path`, as the hives are now.
+    Target target_of(std::string_view key_path) const;
+
   private:
+    Hives hives_;
     std::vector<Layer> layers_;
 };
 
