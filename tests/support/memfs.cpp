@@ -86,6 +86,8 @@ NodePtr new_node(bool folder, mode_t mode) {
     node->folder = folder;
     node->mode = mode & 07777;
     node->ino = state().next_ino++;
+    node->uid = ::geteuid();  // made by this process, as on a real disk
+    node->gid = ::getegid();
     node->mtime = node->ctime = stamp();
     return node;
 }

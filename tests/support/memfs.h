@@ -11,7 +11,8 @@
 // there or not, and unflushed file data come back as flushed, as written,
 // or torn (cut short, part zeroed).
 //
-// One process, one thread; the file system ignores permissions. Paths are
+// One process, one thread; the file system ignores permissions, and what
+// is made belongs to the process's effective user and group. Paths are
 // absolute ("/var/lib/vantor/system.reg"), relative ones start at "/".
 // Files get the time of a clock that only the calls move (a microsecond each)
 // and advance(); timestamps are cut to a tick of one second by default, as on
