@@ -33,9 +33,6 @@ const Setting* find_field(std::string_view name);
 // Every registry name, quoted and separated by commas, for error messages.
 std::string field_names();
 
-// What the value means to the game, where known, or an empty string.
-const char* value_meaning(const Setting& field);
-
 // "game" or "keys", as the commands name the records.
 const char* record_word(Record record);
 
