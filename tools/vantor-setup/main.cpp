@@ -323,7 +323,10 @@ LRESULT CALLBACK capture_proc(HWND area, UINT message, WPARAM wparam, LPARAM lpa
             GetClientRect(area, &box);
             FillRect(dc, &box, GetSysColorBrush(COLOR_WINDOW));
             FrameRect(dc, &box, GetSysColorBrush(COLOR_HIGHLIGHT));
-            InflateRect(&box, -6, -4);
+            // A margin in dialog units, so that it scales with the DPI.
+            RECT margin{4, 2, 0, 0};
+            MapDialogRect(GetParent(area), &margin);
+            InflateRect(&box, -margin.left, -margin.top);
             const HGDIOBJ old = SelectObject(dc, GetPropW(area, L"font"));
             SetBkMode(dc, TRANSPARENT);
             SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
