@@ -19,6 +19,9 @@
 //   click BUTTON               swap, keys-defaults, game-defaults, ok, cancel, apply
 //   expect-status PAGE TEXT    the page's status line (PAGE keys or game) holds TEXT
 //   expect-open                the window is still up
+//   expect-layout DPI          the screen is at DPI, and both pages are laid out
+//                              right: inside the screen and their page, no
+//                              overlaps, room for every text
 //   wait-exit                  the window is gone
 //   stop                       end a vantor-setup that is still running
 //
@@ -32,10 +35,13 @@
 // windows.h first: the common controls need its types.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "resource.h"
 #include "settings/value_table.h"
@@ -257,8 +263,9 @@ constexpr wchar_t kDesktop[] = L"vantor-setup-tests";
 
 void use_desktop() {
     HDESK desktop = OpenDesktopW(kDesktop, 0, FALSE, GENERIC_ALL);
-    if (desktop == nullptr)
+    if (desktop == nullptr) {
         desktop = CreateDesktopW(kDesktop, nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    }
     if (desktop == nullptr || !SetThreadDesktop(desktop)) {
         fail("cannot use the desktop: error " + std::to_string(GetLastError()));
     }
@@ -308,6 +315,84 @@ void stop() {
     }
 }
 
+// ---- Layout --------------------------------------------------------------------
+
+std::wstring class_of(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::string describe(HWND control) {
+    return "control " + std::to_string(GetDlgCtrlID(control)) + " (\"" + narrow(text_of(control)) +
+           "\")";
+}
+
+// Every page of the window, drawn at `dpi`, fits on the screen, holds its
+// controls inside it without overlaps, and has room for every label's and
+// button's text in the dialog font at that DPI.
+void expect_layout(int dpi) {
+    HDC screen = GetDC(nullptr);
+    const int system_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    if (system_dpi != dpi) fail("the screen is at " + std::to_string(system_dpi) + " DPI");
+    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg 2");
+    const HGDIOBJ old = SelectObject(screen, font);
+    const int screen_width = GetSystemMetrics(SM_CXSCREEN);
+    const int screen_height = GetSystemMetrics(SM_CYSCREEN);
+    RECT whole{};
+    GetWindowRect(wait_sheet(), &whole);
+    std::printf("setup_probe: at %d DPI the window is %ldx%ld\n", dpi, whole.right - whole.left,
+                whole.bottom - whole.top);
+    if (whole.right - whole.left > screen_width || whole.bottom - whole.top > screen_height) {
+        fail("the window is larger than the screen, " + std::to_string(screen_width) + "x" +
+             std::to_string(screen_height));
+    }
+    for (int index = 0; index < 2; ++index) {
+        HWND sheet_page = page(index);
+        RECT inside{};
+        GetWindowRect(sheet_page, &inside);
+        std::vector<std::pair<HWND, RECT>> controls;
+        for (HWND child = GetWindow(sheet_page, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT box{};
+            GetWindowRect(child, &box);
+            RECT clipped{};
+            IntersectRect(&clipped, &box, &inside);
+            if (!EqualRect(&clipped, &box)) fail(describe(child) + " reaches out of its page");
+            for (const auto& [other, other_box] : controls) {
+                if (IntersectRect(&clipped, &box, &other_box)) {
+                    fail(describe(child) + " overlaps " + describe(other));
+                }
+            }
+            controls.emplace_back(child, box);
+            std::wstring text = text_of(child);
+            text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+            const std::wstring kind = class_of(child);
+            if (text.empty() || (_wcsicmp(kind.c_str(), L"Static") != 0 &&
+                                 _wcsicmp(kind.c_str(), L"Button") != 0)) {
+                continue;
+            }
+            RECT client{};
+            GetClientRect(child, &client);
+            RECT need = client;
+            const bool button = _wcsicmp(kind.c_str(), L"Button") == 0;
+            DrawTextW(screen, text.c_str(), -1, &need,
+                      DT_CALCRECT | (button ? DT_SINGLELINE : DT_WORDBREAK));
+            if (need.right > client.right || need.bottom > client.bottom) {
+                fail(describe(child) + " has no room for its text: it needs " +
+                     std::to_string(need.right) + "x" + std::to_string(need.bottom) +
+                     " pixels of " + std::to_string(client.right) + "x" +
+                     std::to_string(client.bottom));
+            }
+        }
+    }
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+}
+
 void wait_exit() {
     for (DWORD waited = 0; waited < kWaitMs; waited += 100) {
         if (sheet() == nullptr) return;
@@ -319,6 +404,8 @@ void wait_exit() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Sizes in the screen's pixels, as vantor-setup (DPI aware) has them.
+    SetProcessDPIAware();
     use_desktop();
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
@@ -367,6 +454,8 @@ int main(int argc, char** argv) {
         } else if (step == "expect-open") {
             Sleep(500);
             wait_sheet();
+        } else if (step == "expect-layout") {
+            expect_layout(std::atoi(next().c_str()));
         } else if (step == "stop") {
             stop();
         } else if (step == "wait-exit") {

@@ -18,8 +18,28 @@ shift 3
 DISPLAY=$(cat "$xdir/display")
 export DISPLAY
 
-# A case that fails leaves no vantor-setup behind.
-trap '[ $? -eq 0 ] || "$@" "$probe" stop' EXIT
+# Runs a Windows program. The Wine processes a step starts (vantor-setup,
+# the desktop's own process) outlive it and keep what it writes to open:
+# that is a file, not CTest's pipe, which CTest would wait for them to
+# close.
+output="$xdir/$case_name.out"
+win() {
+    status=0
+    "$@" >"$output" 2>&1 </dev/null || status=$?
+    cat "$output"
+    return "$status"
+}
+
+# The screen's DPI, which a case may change for the prefix, and put back.
+set_dpi() {
+    win "$@" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+}
+dpi=96
+# A case that fails leaves no vantor-setup behind, and the DPI as it was.
+trap 'status=$?
+      [ "$status" -eq 0 ] || win "$@" "$probe" stop
+      [ "$dpi" -eq 96 ] || { dpi=96; set_dpi "$@"; }
+      exit "$status"' EXIT
 
 # Presses one key into the key dialog.
 press_key() {
@@ -28,13 +48,19 @@ press_key() {
     xdotool key "$1"
 }
 
+# The X server has no window manager, which Wine would wait for (two
+# seconds each time a window closes) while it manages the windows:
+# vantor-setup's are left to Wine, which then also gives them the focus.
+win "$@" reg add 'HKCU\Software\Wine\AppDefaults\vantor-setup.exe\X11 Driver' /v Managed /d N /f \
+    >/dev/null
+
 case "$case_name" in
 rebind_apply)
     # Right Shift for Fire, a text and a number; Apply writes those and
     # nothing else: a value another program changed meanwhile stays.
-    "$@" "$probe" reset start wait-sheet write "WAV Volume=55" press Fire
+    win "$@" "$probe" reset start wait-sheet write "WAV Volume=55" press Fire
     press_key 62
-    "$@" "$probe" expect-key Fire RShift page 1 \
+    win "$@" "$probe" expect-key Fire RShift page 1 expect-layout 96 \
         set "User Name" 'Zo\u00eb \u20ac5' set "MIDI Volume" 77 click apply \
         expect-store Fire=161 expect-store "User Name=Zo\u00eb \u20ac5" \
         expect-store "MIDI Volume=77" expect-store "WAV Volume=55" \
@@ -44,9 +70,9 @@ conflict_cancel)
     # S for Fire is RotateTurretRight's key: both rows say so, and Swap
     # trades. A text the game cannot store is refused with its reason, a
     # second start leaves the first alone, and Cancel writes nothing.
-    "$@" "$probe" reset start wait-sheet press Fire
+    win "$@" "$probe" reset start wait-sheet press Fire
     press_key 39
-    "$@" "$probe" expect-key Fire S \
+    win "$@" "$probe" expect-key Fire S \
         expect-conflict Fire "Conflict: also RotateTurretRight" \
         expect-conflict RotateTurretRight "Conflict: also Fire" \
         expect-status keys "Swap gives RotateTurretRight Space" \
@@ -57,6 +83,15 @@ conflict_cancel)
         click cancel wait-exit \
         expect-store Fire=32 expect-store RotateTurretRight=83 \
         expect-store "User Name=Your Name Here" expect-store Lives=9
+    ;;
+layout_192dpi)
+    # At twice the DPI the pages are twice the size, and every text still
+    # has room; two rows marked as sharing a key have their longer text.
+    dpi=192
+    set_dpi "$@"
+    win "$@" "$probe" reset write Brakes=16 write Turbo=160 start wait-sheet \
+        expect-conflict Turbo "Conflict: also Brakes" page 1 expect-layout 192 \
+        click cancel wait-exit
     ;;
 *)
     echo "setup_test.sh: unknown case $case_name" >&2

@@ -14,7 +14,7 @@ start)
     mkdir -p "$dir"
     [ -f "$dir/pid" ] && kill "$(cat "$dir/pid")" 2>/dev/null || true
     rm -f "$dir/pid" "$dir/display" "$dir/number"
-    timeout 600 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    timeout 600 Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp \
         3>"$dir/number" </dev/null >"$dir/xvfb.log" 2>&1 &
     echo $! >"$dir/pid"
     waited=0
