@@ -279,12 +279,17 @@ LRESULT CALLBACK capture_proc(HWND area, UINT message, WPARAM wparam, LPARAM lpa
         case WM_SYSKEYDOWN:
             // A key already down when the dialog opened repeats: not a press.
             if (capture != nullptr && !capture->pressed && (lparam & (1L << 30)) == 0) {
-                capture->pressed = true;
-                capture->key_down = static_cast<std::uint32_t>(wparam);
-                capture->binding =
+                const vantor_setup::Binding binding =
                     vantor_setup::binding_for({static_cast<std::uint32_t>(wparam),
                                                static_cast<std::uint32_t>((lparam >> 16) & 0xFF),
                                                (lparam & (1L << 24)) != 0});
+                // A key Windows gives no code (255, some laptops' extra
+                // keys) is not one the game can be told: wait for another.
+                const vantor::settings::Range range = vantor::settings::value_range(key_setting(0));
+                if (binding.code < range.min || binding.code > range.max) return 0;
+                capture->pressed = true;
+                capture->key_down = static_cast<std::uint32_t>(wparam);
+                capture->binding = binding;
                 SetTimer(area, kCaptureTimer, 500, nullptr);
             }
             return 0;
