@@ -673,9 +673,37 @@ INT_PTR CALLBACK game_page(HWND page, UINT message, WPARAM wparam, LPARAM lparam
 
 // ---- The program -------------------------------------------------------------
 
+// Where Windows keeps the values a virtualized program writes under
+// HKEY_LOCAL_MACHINE\Software\QUORIX, or empty when it does not
+// virtualize this run (an administrator's, a 64-bit program's, Wine's).
+std::wstring virtual_store() {
+    HANDLE token = nullptr;
+    DWORD enabled = 0;
+    DWORD size = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        if (!GetTokenInformation(token, TokenVirtualizationEnabled, &enabled, sizeof enabled,
+                                 &size)) {
+            enabled = 0;
+        }
+        CloseHandle(token);
+    }
+    if (enabled == 0) return {};
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return std::wstring(
+               L"HKEY_CURRENT_USER\\Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\") +
+           (wow64 ? L"WOW6432Node\\" : L"") + L"QUORIX";
+}
+
 // Reads both records as the game does: a record the store does not hold is
 // created with the defaults by the reading itself.
 void read_store() {
+    const std::wstring store = virtual_store();
+    if (!store.empty()) {
+        g_state.read_note = L"Windows keeps what you save in your own store, " + store +
+                            L", as it does the game's settings when you play: other players "
+                            L"keep theirs. ";
+    }
     g_state.game = default_game();
     bool read = GetGameConfigSettings(&g_state.game) != 0;
     g_state.stored_game = g_state.game;
@@ -687,13 +715,14 @@ void read_store() {
     GameConfigSettings game = g_state.game;
     KeyConfigSettings keys{};
     if (GetGameConfigSettings(&game) != 0 && GetKeyConfigSettings(&keys) != 0) {
-        g_state.read_note =
+        g_state.read_note +=
             L"The game's settings were not stored yet: they now hold the "
             L"defaults, as after the game's first start.";
     } else {
-        g_state.read_note =
-            L"The game's settings could not be read or created: the pages show "
-            L"the defaults. Saving them may fail the same way.";
+        g_state.read_note +=
+            L"Windows did not let the game's settings be opened for changing: the pages show "
+            L"the defaults, and saving may be refused too. A standard user may change them "
+            L"only through the 32-bit vantor-setup, for themselves, or as an administrator.";
     }
 }
 
