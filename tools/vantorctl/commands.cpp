@@ -13,6 +13,7 @@
 #include "platform.h"
 #include "reg_file.h"
 #include "registry/codes.h"
+#include "settings/value_text.h"
 #include "store.h"
 #include "suggest.h"
 #include "values.h"
@@ -592,32 +593,30 @@ int run_list(std::optional<Record> only, ListForm form, Streams io) {
                       {"field", field->field},
                       {"record", record_word(field->record)},
                       {"type", type}};
-        Row row{field, type, "", ""};
+        const vantor::settings::Range range = vantor::settings::value_range(*field);
+        Row row{field, type, range.text, ""};
         switch (field->kind) {
             case Kind::kText:
-                entry["max_length"] = VANTOR_TEXT_MAX;
+                entry["max_length"] = range.max;
                 entry["default"] = field->default_text;
-                row.range = "text, 0 to 255 characters";
                 row.shown_default = field->default_text;
                 break;
             case Kind::kNumber:
-                entry["min"] = 0;
-                entry["max"] = UINT32_MAX;
+                entry["min"] = range.min;
+                entry["max"] = range.max;
                 entry["default"] = field->default_number;
-                row.range = "0 to 4294967295";
                 row.shown_default = std::to_string(field->default_number);
                 break;
             case Kind::kKey:
-                entry["min"] = 1;
-                entry["max"] = 254;
+                entry["min"] = range.min;
+                entry["max"] = range.max;
                 entry["default"] = field->default_number;
                 entry["default_key_name"] = key_name(field->default_number);
-                row.range = "key, code 1 to 254";
                 row.shown_default = key_label(field->default_number) + " (" +
                                     std::to_string(field->default_number) + ")";
                 break;
         }
-        entry["meaning"] = value_meaning(*field);
+        entry["meaning"] = vantor::settings::value_meaning(*field);
         document.push_back(std::move(entry));
         rows.push_back(std::move(row));
     }
@@ -645,7 +644,7 @@ int run_list(std::optional<Record> only, ListForm form, Streams io) {
             io.out << line << "\n";
         };
         print(heading, "MEANING");
-        for (const Row& row : rows) print(cells(row), value_meaning(*row.field));
+        for (const Row& row : rows) print(cells(row), vantor::settings::value_meaning(*row.field));
     }
     return kExitOk;
 }

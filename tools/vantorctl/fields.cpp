@@ -20,46 +20,6 @@ unsigned char* field_bytes(Records& records, const Setting& field) {
     return const_cast<unsigned char*>(field_bytes(static_cast<const Records&>(records), field));
 }
 
-// What each value means, by record field; the table below picks them in
-// the value table's order, so a value without an entry does not compile.
-namespace meaning {
-constexpr const char* UserName = "the player's name";
-constexpr const char* SessionName = "the name of a network game";
-constexpr const char* Protocol = "";
-constexpr const char* LastMap = "";
-constexpr const char* TankType = "";
-constexpr const char* Scenario = "";
-constexpr const char* ComputerPlayers = "how many tanks the computer drives";
-constexpr const char* MidiVolume = "music volume";
-constexpr const char* WavVolume = "sound effects volume";
-constexpr const char* Lives = "lives per game";
-constexpr const char* QuickStart = "";
-constexpr const char* VideoMode = "";
-constexpr const char* MoveForward = "drive forward";
-constexpr const char* MoveBackward = "drive backward";
-constexpr const char* TurnLeft = "turn the tank left";
-constexpr const char* TurnRight = "turn the tank right";
-constexpr const char* RotateTurretLeft = "turn the turret left";
-constexpr const char* RotateTurretRight = "turn the turret right";
-constexpr const char* Brakes = "brake";
-constexpr const char* Weapons = "change weapons";
-constexpr const char* Fire = "fire";
-constexpr const char* Turbo = "turbo";
-constexpr const char* Repair = "repair";
-constexpr const char* Targeting = "targeting";
-}  // namespace meaning
-
-constexpr const char* kMeanings[] = {
-#define VANTOR_GAME_TEXT(name, field, ...) meaning::field,
-#define VANTOR_GAME_NUMBER(name, field, ...) meaning::field,
-#define VANTOR_KEY_CODE(field, ...) meaning::field,
-#include "settings/values.def"
-#undef VANTOR_GAME_TEXT
-#undef VANTOR_GAME_NUMBER
-#undef VANTOR_KEY_CODE
-};
-static_assert(std::size(kMeanings) == std::size(kSettings));
-
 }  // namespace
 
 const Setting* fields_begin() { return std::begin(kSettings); }
@@ -70,10 +30,6 @@ const Setting* find_field(std::string_view name) {
         if (iequals(name, field.name) || iequals(name, field.field)) return &field;
     }
     return nullptr;
-}
-
-const char* value_meaning(const Setting& field) {
-    return kMeanings[static_cast<std::size_t>(&field - fields_begin())];
 }
 
 const char* record_word(Record record) { return record == Record::kGame ? "game" : "keys"; }

@@ -32,8 +32,6 @@ const Setting* fields_end();
 // The value called `name` (registry or field name, in any case), or nullptr.
 const Setting* find_field(std::string_view name);
 
-// What the value means to the game, where known, or an empty string.
-const char* value_meaning(const Setting& field);
 
 // "game" or "keys", as the commands name the records.
 const char* record_word(Record record);
