@@ -133,8 +133,11 @@ typedef struct KeyConfigSettings {
 /*
  * Fills *settings from the game key: returns 1 when the key was opened and
  * read, and 0 when it could not be opened, in which case the record holds the
- * seven defaults and the caller's own five numbers and a write of that whole
- * record has been attempted to seed the key.
+ * seven defaults and the caller's own five numbers. A key that was missing
+ * is seeded: a write of that whole record has been attempted to make it
+ * (when another program made the key meanwhile, nothing is written and what
+ * it holds is read, for 1). A key that is there but could not be read is
+ * left as it is.
  */
 VANTOR_EXTERN(int32_t) GetGameConfigSettings(GameConfigSettings *settings);
 
@@ -154,7 +157,8 @@ VANTOR_EXTERN(int32_t) SetDefaultGameSettings(void);
 /*
  * Fills *settings from the keyboard key: returns 1 when the key was opened
  * and read, and 0 when it could not be opened, in which case the record holds
- * the twelve defaults and a write of them has been attempted to seed the key.
+ * the twelve defaults; a key that was missing is seeded with them, as
+ * GetGameConfigSettings() seeds its own.
  */
 VANTOR_EXTERN(int32_t) GetKeyConfigSettings(KeyConfigSettings *settings);
 

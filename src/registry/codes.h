@@ -19,6 +19,7 @@
     XX(kLockViolation, 33, "ERROR_LOCK_VIOLATION", "another writer holds the lock") \
     XX(kInvalidParameter, 87, "ERROR_INVALID_PARAMETER", "invalid parameter") \
     XX(kDiskFull, 112, "ERROR_DISK_FULL", "disk full")                        \
+    XX(kAlreadyExists, 183, "ERROR_ALREADY_EXISTS", "the key exists already") \
     XX(kMoreData, 234, "ERROR_MORE_DATA", "more data than the buffer holds")  \
     XX(kBadDb, 1009, "ERROR_BADDB", "the registry store is corrupt")          \
     XX(kKeyDeleted, 1018, "ERROR_KEY_DELETED", "the key was deleted meanwhile")

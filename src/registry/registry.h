@@ -32,6 +32,13 @@ Status open_key(const char* path, Access access, Key** key) noexcept;
 // above it first.
 Status create_key(const char* path, Key** key) noexcept;
 
+// As create_key(), but only for a key that is missing, for a reader that
+// seeds it: kAlreadyExists, with nothing made or opened, when the key is
+// there (RegCreateKeyExA's disposition tells). A store that commits its
+// writes when the key is closed checks again then: when the key has been
+// made meanwhile, close_key() writes nothing and returns kAlreadyExists.
+Status create_new_key(const char* path, Key** key) noexcept;
+
 // RegQueryValueExA(key, name, nullptr, nullptr, data, size): copies at most
 // *size bytes of the value's data. On success *size is the number of bytes
 // returned; when the data are larger than *size the call fails with

@@ -65,12 +65,13 @@ reg::Status write_text(reg::Key* key, const char* name, const unsigned char* fie
     return reg::set_value(key, name, reg::kTypeSz, field, static_cast<std::uint32_t>(length));
 }
 
-// Opens the key for reading; when that fails returns false and touches
+// Opens the key for reading; when that fails returns its status and touches
 // nothing. Otherwise reads each value into its field, closes the key and
-// returns true.
-bool read_values(Record record, unsigned char* fields) noexcept {
+// returns kSuccess.
+reg::Status read_values(Record record, unsigned char* fields) noexcept {
     reg::Key* key = nullptr;
-    if (reg::open_key(key_path(record), reg::Access::kRead, &key) != reg::kSuccess) return false;
+    const reg::Status opened = reg::open_key(key_path(record), reg::Access::kRead, &key);
+    if (opened != reg::kSuccess) return opened;
     for (const Setting* setting : read_order_of(record)) {
         unsigned char* field = fields + setting->offset;
         if (setting->kind == Kind::kText) {
@@ -80,24 +81,16 @@ bool read_values(Record record, unsigned char* fields) noexcept {
         }
     }
     reg::close_key(key);
-    return true;
+    return reg::kSuccess;
 }
 
-}  // namespace
+using Create = reg::Status (*)(const char* path, reg::Key** key) noexcept;
 
-std::int32_t read_record(Record record, void* fields) noexcept {
-    auto* bytes = static_cast<unsigned char*>(fields);
-    put_defaults(record, bytes, false);
-    if (read_values(record, bytes)) return 1;
-    // First run (or a key that cannot be opened): seed it with what the
-    // record now holds.
-    write_record(record, fields, VANTOR_MASK_ALL);
-    return 0;
-}
-
-reg::Status write_record(Record record, const void* fields, std::uint32_t mask) noexcept {
+// write_record() with the key made by `create`.
+reg::Status write_values(Create create, Record record, const void* fields,
+                         std::uint32_t mask) noexcept {
     reg::Key* key = nullptr;
-    const reg::Status created = reg::create_key(key_path(record), &key);
+    const reg::Status created = create(key_path(record), &key);
     if (created != reg::kSuccess) return created;
     const auto* bytes = static_cast<const unsigned char*>(fields);
     reg::Status result = reg::kSuccess;
@@ -114,6 +107,28 @@ reg::Status write_record(Record record, const void* fields, std::uint32_t mask) 
     // The store may commit the writes only now; its failure counts too.
     const reg::Status closed = reg::close_key(key);
     return result != reg::kSuccess ? result : closed;
+}
+
+}  // namespace
+
+std::int32_t read_record(Record record, void* fields) noexcept {
+    auto* bytes = static_cast<unsigned char*>(fields);
+    put_defaults(record, bytes, false);
+    const reg::Status opened = read_values(record, bytes);
+    if (opened == reg::kSuccess) return 1;
+    // Only a missing key is seeded (first run), with what the record now
+    // holds. A key that could not be read (a corrupt or unreadable store, a
+    // hive caught half-way through being rewritten in place) may hold values
+    // the seeding would write over.
+    if (opened != reg::kFileNotFound) return 0;
+    const reg::Status seeded = write_values(reg::create_new_key, record, fields, VANTOR_MASK_ALL);
+    // Made meanwhile by someone else: what it holds is read instead.
+    if (seeded == reg::kAlreadyExists && read_values(record, bytes) == reg::kSuccess) return 1;
+    return 0;
+}
+
+reg::Status write_record(Record record, const void* fields, std::uint32_t mask) noexcept {
+    return write_values(reg::create_key, record, fields, mask);
 }
 
 reg::Status write_defaults(Record record) noexcept {

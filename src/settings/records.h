@@ -1,5 +1,5 @@
 // What the eight functions do with a record, written once for both: the
-// reader (defaults, then what the key holds, or else seed the key) and the
+// reader (defaults, then what the key holds, or else seed a missing key) and the
 // writer (create the key, then write by mask).
 #pragma once
 
@@ -13,9 +13,12 @@ namespace vantor::settings {
 // Fills `fields` (a record of `record`'s type) from its key. The values a
 // reader fills with their defaults get them first; then each value is read
 // in read order (a value that cannot be read leaves its field as it was).
-// Returns 1 when the key was opened, and otherwise 0, after a write of the
-// whole record as it then stands has been attempted to seed the key (its
-// outcome is not reported).
+// Returns 1 when the key was opened. When the key is missing, the whole
+// record as it then stands is written to make it (the seeding, whose
+// outcome is not reported) and 0 is returned; but when someone else made
+// the key meanwhile, nothing is written and what it holds is read, for 1.
+// A key that could not be opened for any other reason (a corrupt or
+// unreadable store) is not seeded: 0.
 std::int32_t read_record(Record record, void* fields) noexcept;
 
 // Creates the key; when that fails returns its status and writes nothing.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "registry/hive/errno_status.h"
@@ -223,13 +225,13 @@ TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
 TEST_F(HiveRegistry, HiveOverSixteenMebibytesIsCorrupt) {
     ASSERT_EQ(create_status(kGame), kSuccess);
     std::string text = slurp(hive_) + ";";
-    text.resize(hive::kMaxHiveSize - 1, 'x');
+    text.resize(store::kMaxHiveSize - 1, 'x');
     spit(hive_, text + "\n");
     EXPECT_EQ(open_status(kGame, Access::kRead), kSuccess);
     spit(hive_, text + "x\n");
     EXPECT_EQ(open_status(kGame, Access::kRead), kBadDb);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
-    EXPECT_EQ(fs::file_size(hive_), hive::kMaxHiveSize + 1);
+    EXPECT_EQ(fs::file_size(hive_), store::kMaxHiveSize + 1);
 }
 
 // Small hives are read in one go into a fixed buffer, larger ones through
@@ -357,11 +359,11 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     // The replace refuses on its own too: a folder swapped for a link after
     // the up-front check is not written through.
     for (const std::string& path : {folder + "/system.reg", folder + "//system.reg"}) {
-        EXPECT_EQ(hive::update(path, hive::Create::kShared,
-                               [](hive::Hive& hive, hive::Change& change) {
-                                   hive.ensure("Software\\Swapped", &change.changed);
-                                   return kSuccess;
-                               }),
+        EXPECT_EQ(store::update(path, store::Create::kShared,
+                                [](hive::Hive& hive, store::Change& change) {
+                                    hive.ensure("Software\\Swapped", &change.changed);
+                                    return kSuccess;
+                                }),
                   kAccessDenied)
             << path;
     }
@@ -370,23 +372,52 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
 }
 
 // A FIFO put in the lock file's place used to block every writer in open().
-TEST_F(HiveRegistry, LockFileThatIsNotARegularFileIsRefused) {
+// A lock file this store did not make is refused, and neither it nor what
+// it leads to is changed: a writer, root most of all, must not hand some
+// other file to the hive's owner and mode through a hard link in its place.
+TEST_F(HiveRegistry, LockFileThatIsNotTheStoresIsRefusedAndLeftAsItIs) {
     ASSERT_EQ(put(kGame, "a", 1, "1"), kSuccess);
     const std::string lock = hive_ + ".lock";
     const std::string before = slurp(hive_);
     const std::string target = folder_ + "/target";
     spit(target, "kept");
+    ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+    const bool root = ::geteuid() == 0;
+    constexpr uid_t kNobody = 65534;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+    }
+    const auto status_of = [](const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        return std::tuple(info.st_uid, info.st_gid, info.st_mode);
+    };
+    const auto target_was = status_of(target);
+    const struct {
+        const char* what;
+        std::function<int()> make;
+    } cases[] = {
+        {"a FIFO", [&] { return ::mkfifo(lock.c_str(), 0644); }},
+        {"a symbolic link", [&] { return ::symlink(target.c_str(), lock.c_str()); }},
+        {"a folder", [&] { return ::mkdir(lock.c_str(), 0755); }},
+        {"a hard link", [&] { return ::link(target.c_str(), lock.c_str()); }},
+        {"another user's file",
+         [&] {
+             spit(lock, "");
+             return root ? ::chown(lock.c_str(), kNobody, kNobody) : -1;
+         }},
+    };
     ::alarm(30);  // ends the test program should a writer block after all
-    for (const auto& make :
-         std::vector<std::function<int()>>{[&] { return ::mkfifo(lock.c_str(), 0644); },
-                                           [&] { return ::symlink(target.c_str(), lock.c_str()); },
-                                           [&] { return ::mkdir(lock.c_str(), 0755); }}) {
+    for (const auto& odd : cases) {
         fs::remove(lock);
-        ASSERT_EQ(make(), 0);
+        if (odd.make() != 0) continue;  // another user's file: root only
+        const auto lock_was = status_of(lock);
         const Status status = put(kGame, "a", 1, "2");
-        EXPECT_TRUE(status == kAccessDenied || status == kWriteFault) << status;
-        EXPECT_EQ(slurp(hive_), before);
-        EXPECT_EQ(slurp(target), "kept");
+        EXPECT_TRUE(status == kAccessDenied || status == kWriteFault) << odd.what << ": " << status;
+        EXPECT_EQ(slurp(hive_), before) << odd.what;
+        EXPECT_EQ(slurp(target), "kept") << odd.what;
+        EXPECT_EQ(status_of(target), target_was) << odd.what;
+        EXPECT_EQ(status_of(lock), lock_was) << odd.what;
     }
     ::alarm(0);
     fs::remove(lock);
@@ -508,8 +539,8 @@ TEST(ErrnoStatus, MapsEachErrnoToOneWin32Status) {
         {0, kReadFault, kWriteFault},
     };
     for (const Row& row : table) {
-        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kRead), row.read) << row.error;
-        EXPECT_EQ(hive::errno_status(row.error, hive::IoKind::kWrite), row.write) << row.error;
+        EXPECT_EQ(store::errno_status(row.error, store::IoKind::kRead), row.read) << row.error;
+        EXPECT_EQ(store::errno_status(row.error, store::IoKind::kWrite), row.write) << row.error;
     }
 }
 
@@ -538,38 +569,60 @@ class Paths : public ::testing::Test {
         }
     }
 
-    static std::string user_hive() { return hive::find_hives().user; }
+    static std::string user_hive() { return store::find_hives().user; }
 
   private:
     std::vector<std::optional<std::string>> saved_;
 };
 
-TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
+// A user's hive as the variables place it: 0, or the number of the first
+// check that failed (run in a child process, as another user, by root).
+int user_hive_order() {
     const passwd* entry = ::getpwuid(::getuid());
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
-    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg")
-        << "without HOME: the password database's";
+    if (entry == nullptr) return 1;
+    const std::string own = fs::path(entry->pw_dir) / ".local/state/vantor/user.reg";
+    if (store::find_hives().user != own) return 2;  // without HOME: the password database's
     ::setenv("HOME", "relative", 1);
-    EXPECT_EQ(user_hive(), fs::path(entry->pw_dir) / ".local/state/vantor/user.reg");
+    if (store::find_hives().user != own) return 3;
     ::setenv("HOME", "/home/ann/", 1);
-    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg");
-    ::setenv("XDG_STATE_HOME", "state", 1);
-    EXPECT_EQ(user_hive(), "/home/ann/.local/state/vantor/user.reg") << "a relative one is ignored";
+    if (store::find_hives().user != "/home/ann/.local/state/vantor/user.reg") return 4;
+    ::setenv("XDG_STATE_HOME", "state", 1);  // a relative one is ignored
+    if (store::find_hives().user != "/home/ann/.local/state/vantor/user.reg") return 5;
     ::setenv("XDG_STATE_HOME", "/var/state", 1);
-    EXPECT_EQ(user_hive(), "/var/state/vantor/user.reg");
+    if (store::find_hives().user != "/var/state/vantor/user.reg") return 6;
     ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
-    EXPECT_EQ(user_hive(), "mine.reg");
-    ::setenv("VANTOR_USER_REGISTRY", hive::default_machine_hive(), 1);
+    return store::find_hives().user == "mine.reg" ? 0 : 7;
+}
+
+TEST_F(Paths, UserHiveFollowsTheVariablesInTheirOrder) {
+    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
+    if (::geteuid() != 0) {
+        EXPECT_EQ(user_hive_order(), 0) << "the check that failed";
+    } else {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? user_hive_order() : 100);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0) << "the check that failed";
+        // Root's environment may be a user's (sudo -E): root's hive is its own.
+        const passwd* root = ::getpwuid(0);
+        ASSERT_NE(root, nullptr);
+        ::setenv("HOME", "/home/ann", 1);
+        ::setenv("XDG_STATE_HOME", "/home/ann/.local/state", 1);
+        EXPECT_EQ(user_hive(), fs::path(root->pw_dir) / ".local/state/vantor/user.reg");
+    }
+    ::setenv("VANTOR_USER_REGISTRY", store::default_machine_hive(), 1);
     EXPECT_EQ(user_hive(), "") << "the machine's hive is no user hive";
 
     // One file named: the whole registry.
     ::setenv("VANTOR_USER_REGISTRY", "mine.reg", 1);
     ::setenv("VANTOR_REGISTRY", "one.reg", 1);
-    EXPECT_EQ(hive::find_hives().machine, "one.reg");
+    EXPECT_EQ(store::find_hives().machine, "one.reg");
     EXPECT_EQ(user_hive(), "");
     ::setenv("VANTOR_REGISTRY", "", 1);
-    EXPECT_EQ(hive::find_hives().machine, hive::default_machine_hive());
+    EXPECT_EQ(store::find_hives().machine, store::default_machine_hive());
 }
 
 }  // namespace

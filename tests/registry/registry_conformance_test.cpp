@@ -130,6 +130,24 @@ TEST_F(RegistryConformance, CreateOpensAnExistingKeyWithItsValues) {
     EXPECT_EQ(read.buffer[0], 3);
 }
 
+// The seeding's create: a missing key is made, one that is there (in any
+// case) is neither opened nor touched.
+TEST_F(RegistryConformance, CreateNewMakesOnlyAMissingKey) {
+    {
+        OpenKey made;
+        ASSERT_EQ(create_new_key(scratch("Game").c_str(), made.out()), kSuccess);
+        ASSERT_EQ(set_exact(made.get(), "Lives", kTypeDword, {3, 0, 0, 0}), kSuccess);
+    }
+    for (const char* path : {"Game", "GAME"}) {
+        OpenKey again;
+        EXPECT_EQ(create_new_key(scratch(path).c_str(), again.out()), kAlreadyExists) << path;
+        EXPECT_EQ(again.get(), nullptr) << path;
+    }
+    OpenKey read;
+    ASSERT_EQ(open_key(scratch("Game").c_str(), Access::kRead, read.out()), kSuccess);
+    EXPECT_EQ(query(read.get(), "Lives", 4).buffer[0], 3);
+}
+
 TEST_F(RegistryConformance, KeyPathsIgnoreLetterCase) {
     OpenKey created;
     create("QUORIX\\Game", created);

@@ -66,7 +66,7 @@ class HiveFolder : public TempHiveTest {
     // True when the hive is there and reads as a whole hive.
     bool hive_parses() const {
         hive::Hive parsed;
-        return hive::load(hive_, &parsed) == reg::kSuccess;
+        return store::load(hive_, &parsed) == reg::kSuccess;
     }
 };
 

@@ -2,14 +2,16 @@
 // every preset; the tsan preset runs it under ThreadSanitizer. The threads
 // only call the library and count what they find wrong; the checks run once
 // they are joined.
+#include <unistd.h>
+
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "reliability/reliability.h"
+#include "support/clock.h"
 #include "support/defaults.h"
 #include "vantor.h"
 
@@ -127,7 +129,7 @@ TEST_F(Threads, ChildrenForkedWhileThreadsReadReadTheHive) {
     GameConfigSettings stored{};
     std::strcpy(stored.UserName, "Forked");
     ASSERT_EQ(SetGameConfigSettings(&stored, VANTOR_MASK_ALL), 0);
-    std::this_thread::sleep_for(std::chrono::seconds(4));  // settled: readers keep it
+    set_clock_ahead(10);  // settled: readers keep it
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::vector<std::thread> readers;
@@ -156,8 +158,43 @@ TEST_F(Threads, ChildrenForkedWhileThreadsReadReadTheHive) {
     }
     stop = true;
     for (std::thread& reader : readers) reader.join();
+    set_clock_ahead(0);
     ::alarm(0);
     EXPECT_EQ(wrong, 0);
+}
+
+// A host that forks without exec while another thread writes: the children
+// get copies of whatever the writer held, the writers' lock too, and wait.
+// None of them holds the lock up: the parent's next write goes through at
+// once (it used to wait for the children, then fail with 33).
+TEST_F(Threads, ChildrenForkedWhileAThreadWritesDoNotHoldTheLock) {
+    ::alarm(120);
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        GameConfigSettings game{};
+        for (std::uint32_t n = 0; !stop; ++n) {
+            game.ComputerPlayers = n;
+            SetGameConfigSettings(&game, VANTOR_GAME_COMPUTER_PLAYERS);
+        }
+    });
+    std::vector<pid_t> children;
+    for (int child = 0; child < 20; ++child) {
+        children.push_back(start_child([&] {
+            ::close(gate[1]);
+            char byte = 0;
+            return static_cast<int>(::read(gate[0], &byte, 1));  // until the parent closes it
+        }));
+        ::usleep(500);
+    }
+    stop = true;
+    writer.join();
+    EXPECT_EQ(SetDefaultGameSettings(), 0);
+    ::close(gate[1]);
+    for (const pid_t child : children) EXPECT_EQ(wait_child(child), 0);
+    ::close(gate[0]);
+    ::alarm(0);
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 // machine's is seen or touched. The users' home folders are in that tmpfs
 // too. Needs root; skips elsewhere.
 #include <grp.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +33,7 @@ constexpr uid_t kAnn = kNobody;
 constexpr uid_t kBob = kNobody - 1;
 constexpr gid_t kShared = 4242;
 
-const fs::path kMachineHive = hive::default_machine_hive();
+const fs::path kMachineHive = store::default_machine_hive();
 const fs::path kMachineFolder = kMachineHive.parent_path();
 const fs::path kSandbox = kMachineFolder.parent_path();
 
@@ -72,6 +74,12 @@ class Users : public ::testing::Test {
     static int in_sandbox(const std::function<int()>& body) {
         if (::geteuid() != 0) return kNoMount;
         return with_private_tmpfs(kSandbox, "mode=0755", [&] {
+            // Root's own hive is in its home folder: an empty one here too.
+            const passwd* root = ::getpwuid(0);
+            if (root == nullptr || !fs::is_directory(root->pw_dir) ||
+                ::mount("vantor-test", root->pw_dir, "tmpfs", 0, "mode=0700") != 0) {
+                return kNoMount;
+            }
             for (const char* name : {"VANTOR_REGISTRY", "VANTOR_USER_REGISTRY", "XDG_STATE_HOME"}) {
                 ::unsetenv(name);
             }
@@ -123,7 +131,7 @@ TEST_F(Users, EachReadsTheirOwnValuesOverTheMachinesAndWritesTheirOwnHive) {
         }
         if (mode_of(user_hive(kAnn)) != 0600) return 13;
         hive::Hive ann;
-        if (hive::load(user_hive(kAnn), &ann) != reg::kSuccess) return 14;
+        if (store::load(user_hive(kAnn), &ann) != reg::kSuccess) return 14;
         const hive::StoredKey* ann_keys = ann.find(kKeyboardKey);
         if (ann_keys == nullptr || ann_keys->values.size() != 1) return 15;
 
@@ -170,7 +178,8 @@ TEST_F(Users, GroupMembersWriteTheSharedMachineHiveUnlessTheirOwnHoldsTheKey) {
             ::chmod(kMachineHive.c_str(), 0664) != 0) {
             return 2;
         }
-        if (SetDefaultKeySettings() != 0) return 3;  // hands the lock file to the group
+        const fs::path lock = kMachineHive.string() + ".lock";
+        if (::chown(lock.c_str(), 0, kShared) != 0 || ::chmod(lock.c_str(), 0660) != 0) return 3;
         const auto name_as = [](const char* name) {
             return [name] {
                 const GameConfigSettings game = custom_game(name, 0);
@@ -210,6 +219,40 @@ TEST_F(Users, FirstRunWithoutAMachineHiveSeedsTheUsersOwn) {
         GameConfigSettings game{};
         if (GetGameConfigSettings(&game) != 0 || GetGameConfigSettings(&game) != 1) return 3;
         if (mode_of(kMachineFolder) != 0755 || mode_of(kMachineHive) != 0644) return 4;
+        return 0;
+    });
+}
+
+// Root whose environment is a user's (sudo -E) writes as root, to the
+// machine's hive: not to that user's hive, which holds the key, nor through
+// a variable naming it; and when the machine's hive cannot be written, root
+// gets its status rather than a write to some user's hive.
+TEST_F(Users, RootWithAUsersEnvironmentWritesNoUsersHive) {
+    SANDBOXED([] {
+        if (!store_custom()) return 1;
+        if (as_user(kAnn, [] { return SetDefaultGameSettings(); }) != 0) return 2;
+        const std::string ann = slurp(user_hive(kAnn));
+        ::setenv("HOME", home_of(kAnn).c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (home_of(kAnn) / ".local/state").c_str(), 1);
+        const GameConfigSettings by_root = custom_game("Root", 9);
+        if (SetGameConfigSettings(&by_root, VANTOR_MASK_ALL) != 0) return 3;
+        GameConfigSettings game{};
+        if (GetGameConfigSettings(&game) != 1 || !game_is(game, "Root", 9)) return 4;
+        ::setenv("VANTOR_USER_REGISTRY", user_hive(kAnn).c_str(), 1);
+        if (SetGameConfigSettings(&by_root, VANTOR_MASK_ALL) != kAccessDenied) return 5;
+        if (slurp(user_hive(kAnn)) != ann) return 6;
+
+        // The machine's hive a link (never written through), root with Bob's HOME.
+        ::unsetenv("VANTOR_USER_REGISTRY");
+        ::unsetenv("XDG_STATE_HOME");
+        fs::create_directories(home_of(kBob));
+        if (::chown(home_of(kBob).c_str(), kBob, kBob) != 0) return 7;
+        ::setenv("HOME", home_of(kBob).c_str(), 1);
+        fs::rename(kMachineHive, kMachineFolder / "linked.reg");
+        fs::create_symlink("linked.reg", kMachineHive);
+        const auto machine = machine_files();
+        if (SetGameConfigSettings(&by_root, VANTOR_GAME_LIVES) != kAccessDenied) return 8;
+        if (machine_files() != machine || !fs::is_empty(home_of(kBob))) return 9;
         return 0;
     });
 }

@@ -98,17 +98,25 @@ TEST_F(Faults, ReadersOpenForReadingOnly) {
     }
 }
 
-TEST_F(Faults, ReaderThatCannotOpenSeedsAndReturnsZero) {
-    fault::put(kGame, "User Name", kSz, "never read");
-    fault::fail_open(kGame, vantor::reg::kAccessDenied);
+// Only a missing key is seeded, with the record as the defaults left it. A
+// key that cannot be opened for another reason (a corrupt or unreadable
+// store) may hold values: it is left as it is, and the reader returns 0.
+TEST_F(Faults, ReaderSeedsOnlyAMissingKey) {
     GameConfigSettings game = host_game();
     EXPECT_EQ(GetGameConfigSettings(&game), 0);
-    EXPECT_STREQ(game.UserName, game_defaults().UserName);
-    EXPECT_EQ(game.Lives, 3u);
-    // The seeding write stored the record as the defaults left it.
     EXPECT_EQ(fault::get(kGame, "User Name")->data, game_defaults().UserName);
     EXPECT_EQ(fault::get(kGame, "Lives")->data, dword(3));
     EXPECT_EQ(fault::set_names().size(), 12u);
+
+    fault::reset();
+    fault::put(kGame, "User Name", kSz, "never read");
+    fault::fail_open(kGame, vantor::reg::kAccessDenied);
+    game = host_game();
+    EXPECT_EQ(GetGameConfigSettings(&game), 0);
+    EXPECT_STREQ(game.UserName, game_defaults().UserName);
+    EXPECT_EQ(game.Lives, 3u);
+    EXPECT_EQ(fault::get(kGame, "User Name")->data, "never read");
+    EXPECT_TRUE(fault::set_names().empty());
 }
 
 TEST_F(Faults, ReaderReturnsZeroEvenWhenSeedingFails) {

@@ -115,7 +115,7 @@ TEST_F(Cache, WritesKeepTheHiveWholeAndCanonicalAndKeepOthersEdits) {
 // checks each by one stat(), and takes a value from the user's hive where it
 // holds it, from the machine's otherwise.
 TEST_F(Cache, LayeredReaderKeepsBothHives) {
-    if (std::string(hive::default_machine_hive()) != kHive) GTEST_SKIP() << "another default hive";
+    if (std::string(store::default_machine_hive()) != kHive) GTEST_SKIP() << "another default hive";
     constexpr const char* kUserHive = "/home/ann/.local/state/vantor/user.reg";
     hive_with(1);
     memfs::put_file(kUserHive,

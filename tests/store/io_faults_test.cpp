@@ -63,8 +63,8 @@ TEST_F(IoFaults, EachFailingCallGivesItsStatusAndLeavesTheHiveOldOrNew) {
             if (status == 0) {
                 EXPECT_NE(now, first);
             } else {
-                EXPECT_TRUE(status == hive::errno_status(error, hive::IoKind::kWrite) ||
-                            status == hive::errno_status(error, hive::IoKind::kRead))
+                EXPECT_TRUE(status == store::errno_status(error, store::IoKind::kWrite) ||
+                            status == store::errno_status(error, store::IoKind::kRead))
                     << status;
             }
             EXPECT_TRUE(hive::parse(now).has_value());
@@ -133,10 +133,10 @@ TEST_F(IoFaults, FullDiskGivesDiskFullAndKeepsTheHive) {
 TEST_F(IoFaults, LockHeldTooLongGivesLockViolationAndReadersGoOn) {
     const std::string first = store_first();
     memfs::hold_lock(std::string(kHive) + ".lock");
-    const timespec before = hive::io::now();
+    const timespec before = store::io::now();
     const GameConfigSettings second = game_record(2);
     EXPECT_EQ(SetGameConfigSettings(&second, VANTOR_MASK_ALL), kLockViolation);
-    const long waited = static_cast<long>(hive::io::now().tv_sec - before.tv_sec);
+    const long waited = static_cast<long>(store::io::now().tv_sec - before.tv_sec);
     EXPECT_GE(waited, 5);
     EXPECT_LE(waited, 30);  // one wait for the whole call
     GameConfigSettings game{};
@@ -147,19 +147,24 @@ TEST_F(IoFaults, LockHeldTooLongGivesLockViolationAndReadersGoOn) {
 }
 
 // Only who may write the hive may open its lock file: no read bit where the
-// hive has no write bit.
-TEST_F(IoFaults, LockFileModeFollowsTheHive) {
+// hive has no write bit, when the lock file is made. Made, it is never
+// changed again.
+TEST_F(IoFaults, LockFileModeFollowsTheHiveWhenMade) {
     store_first();
     const std::string lock = std::string(kHive) + ".lock";
     EXPECT_EQ(memfs::status(lock)->st_mode & 07777, 0600U);
     for (const auto& [hive, expected] :
          std::vector<std::pair<mode_t, mode_t>>{{0664, 0660}, {0644, 0600}, {0666, 0666}}) {
         memfs::put_file(kHive, memfs::file(kHive).value_or(""), hive);
+        memfs::remove(lock);
         const GameConfigSettings game = game_record(static_cast<int>(hive));
         ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
         EXPECT_EQ(memfs::status(kHive)->st_mode & 07777, hive);
         EXPECT_EQ(memfs::status(lock)->st_mode & 07777, expected) << std::oct << hive;
     }
+    memfs::put_file(kHive, memfs::file(kHive).value_or(""), 0644);
+    ASSERT_EQ(SetDefaultGameSettings(), 0);
+    EXPECT_EQ(memfs::status(lock)->st_mode & 07777, 0666U);
 }
 
 // New folders get mode 0755 and are flushed into their parents before the

@@ -126,6 +126,15 @@ Status create_key(const char* path, Key** key) noexcept {
     return kSuccess;
 }
 
+Status create_new_key(const char* path, Key** key) noexcept {
+    state().calls.push_back({"create_new", path, Access::kAll});
+    if (const Status* status = find(state().create_faults, path)) return *status;
+    if (fault::has_key(path)) return kAlreadyExists;
+    state().keys[fault::fold(path)];
+    *key = fault::new_key(path, Access::kAll);
+    return kSuccess;
+}
+
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     state().calls.push_back({"query", name, key->access});
     const auto stored = fault::get(key->path, name);

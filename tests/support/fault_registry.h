@@ -16,7 +16,7 @@ namespace vantor::fault {
 using reg::Status;
 
 struct Call {
-    std::string op;    // "open", "create", "query", "set", "close"
+    std::string op;    // "open", "create", "create_new", "query", "set", "close"
     std::string what;  // key path for open/create, value name for query/set
     reg::Access access = reg::Access::kAll;
 };
@@ -32,7 +32,7 @@ void reset();
 // Fault switches. Paths and names match case-insensitively.
 void fail_open(const std::string& path, Status status);  // any access
 void fail_open_for_write(const std::string& path);       // KEY_ALL_ACCESS only: 5
-void fail_create(const std::string& path, Status status);
+void fail_create(const std::string& path, Status status);  // create_new too
 void fail_nth_set(int n, Status status);  // the n-th set_value from now, 1-based
 void fail_sets_under(const std::string& path, Status status);
 void fail_close(const std::string& path, Status status);  // a commit on close that fails

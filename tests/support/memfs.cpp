@@ -63,6 +63,12 @@ struct State {
     bool powered = true;
     std::int64_t clock = kStart;
     std::int64_t tick = 1'000'000'000;
+    struct Hook {
+        std::string op;
+        std::uint64_t left;
+        std::function<void()> action;
+    };
+    std::vector<Hook> hooks;
 };
 
 State& state() {
@@ -80,6 +86,8 @@ NodePtr new_node(bool folder, mode_t mode) {
     node->folder = folder;
     node->mode = mode & 07777;
     node->ino = state().next_ino++;
+    node->uid = ::geteuid();  // made by this process, as on a real disk
+    node->gid = ::getegid();
     node->mtime = node->ctime = stamp();
     return node;
 }
@@ -92,6 +100,14 @@ bool enter(const char* op) {
     ++s.calls;
     s.clock += kCallTime;
     s.log.emplace_back(op);
+    for (auto hook = s.hooks.begin(); hook != s.hooks.end(); ++hook) {
+        if (hook->op == op && --hook->left == 0) {
+            const std::function<void()> action = std::move(hook->action);
+            s.hooks.erase(hook);
+            action();
+            break;
+        }
+    }
     if (s.cut_after != 0 && s.calls > s.cut_after) s.powered = false;
     if (!s.powered) {
         errno = EIO;
@@ -308,9 +324,23 @@ void overwrite(const std::string& path, const std::string& data) {
     touch(*node);
 }
 
+void remove(const std::string& path) {
+    NodePtr parent;
+    std::string name;
+    if (!resolve(AT_FDCWD, path, &parent, &name)) return;
+    const auto found = parent->entries.find(name);
+    if (found == parent->entries.end() || !found->second->entries.empty()) return;
+    parent->entries.erase(found);
+    parent->synced_entries = parent->entries;
+}
+
 std::uint64_t calls() { return state().calls; }
 const std::vector<std::string>& log() { return state().log; }
 void clear_log() { state().log.clear(); }
+
+void before(const std::string& op, std::uint64_t nth, std::function<void()> action) {
+    state().hooks.push_back({op, nth, std::move(action)});
+}
 
 void fail_call(std::uint64_t n, int error) { state().failing_calls[state().calls + n] = error; }
 void fail_all(const std::string& op, int error) { state().failing_ops[op] = error; }
@@ -344,7 +374,7 @@ void hold_lock(const std::string& path, bool held) {
 }  // namespace vantor::memfs
 
 // The seam, on the in-memory file system.
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 using memfs::NodePtr;
 using memfs::Open;
@@ -566,4 +596,4 @@ timespec now() noexcept {
 
 void pause(long nanoseconds) noexcept { state().clock += nanoseconds; }
 
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

@@ -11,7 +11,8 @@
 // there or not, and unflushed file data come back as flushed, as written,
 // or torn (cut short, part zeroed).
 //
-// One process, one thread; the file system ignores permissions. Paths are
+// One process, one thread; the file system ignores permissions, and what
+// is made belongs to the process's effective user and group. Paths are
 // absolute ("/var/lib/vantor/system.reg"), relative ones start at "/".
 // Files get the time of a clock that only the calls move (a microsecond each)
 // and advance(); timestamps are cut to a tick of one second by default, as on
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +40,8 @@ std::optional<struct stat> status(const std::string& path);
 std::vector<std::string> names(const std::string& folder);  // sorted
 // Rewrites the file's bytes in place (same inode), stamped with the clock's time.
 void overwrite(const std::string& path, const std::string& data);
+// Removes a file or an empty folder, flushed.
+void remove(const std::string& path);
 
 // Calls of the seam so far (now() and pause() are not counted), and the
 // name of each ("open", "read", "fsync", ...) since clear_log().
@@ -52,6 +56,11 @@ void fail_all(const std::string& op, int error);
 void short_writes(bool on);      // every write() stores at most half, at least one byte
 void read_only(bool on);         // every change fails with EROFS
 void capacity(std::size_t bytes);  // file data past this fail with ENOSPC
+
+// Runs `action` (another process, say) once, just before the `nth` call
+// named `op` from now is made; the action's own changes go through the
+// direct access above.
+void before(const std::string& op, std::uint64_t nth, std::function<void()> action);
 
 // Power: after `n` more counted calls every call fails with EIO, until
 // restart() brings the power back and keeps what a disk must keep.

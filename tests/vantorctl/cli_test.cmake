@@ -53,7 +53,13 @@ function(as who)
   set(home "${HOMES}/home-${who}")
   set(USER_HIVE "${home}/.local/state/vantor/user.reg" PARENT_SCOPE)
   if(who STREQUAL "root")
+    # Root's own hive is in its home folder in the password database,
+    # whatever HOME says.
     set(ENV{HOME} "${home}")
+    execute_process(COMMAND getent passwd 0 OUTPUT_VARIABLE entry OUTPUT_STRIP_TRAILING_WHITESPACE)
+    string(REPLACE ":" ";" entry "${entry}")
+    list(GET entry 5 root_home)
+    set(USER_HIVE "${root_home}/.local/state/vantor/user.reg" PARENT_SCOPE)
     set(AS "" PARENT_SCOPE)
     return()
   endif()

@@ -710,8 +710,8 @@ void read_store() {
     read = GetKeyConfigSettings(&g_state.keys) != 0 && read;
     g_state.stored_keys = g_state.keys;
     if (read) return;
-    // A reader that cannot open a record's key stores the defaults there;
-    // reading again tells whether that worked.
+    // A reader that finds no key for a record stores the defaults there (a
+    // key it may not open it leaves alone); reading again tells which.
     GameConfigSettings game = g_state.game;
     KeyConfigSettings keys{};
     if (GetGameConfigSettings(&game) != 0 && GetKeyConfigSettings(&keys) != 0) {

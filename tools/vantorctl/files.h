@@ -9,8 +9,8 @@
 
 namespace vantorctl {
 
-// The largest file the tool reads, a .reg file or the store's hive: the
-// library takes a larger hive for corrupt.
+// The largest .reg file the tool reads: as large as a hive may be (the
+// store reads the hives themselves).
 inline constexpr std::size_t kMaxFileSize = std::size_t{16} << 20;
 
 enum class ReadResult {

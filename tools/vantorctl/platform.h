@@ -57,10 +57,11 @@ int run_editor(const std::string& editor, const std::string& file, std::string* 
 bool input_is_terminal();
 
 // Replaces the file at `path` with `bytes`: they go to a new file in the
-// same folder, which is flushed and then renamed over `path`, so `path`
-// holds either its old content or all of the new, never a part. A path that
-// names a device or a pipe is written to in place. On failure nothing is
-// left behind and *error says why, with the system's reason.
+// same folder, which is flushed and then renamed over `path`, and the folder
+// is flushed, so `path` holds either its old content or all of the new,
+// never a part, even after a power cut. A path that names a device or a
+// pipe is written to in place. On failure nothing is left behind and *error
+// says why, with the system's reason.
 bool replace_file(const std::string& path, std::string_view bytes, std::string* error);
 
 }  // namespace vantorctl::platform

@@ -16,6 +16,7 @@
 
 #include "files.h"
 #include "platform.h"
+#include "registry/hive/replace.h"
 
 #ifndef VANTORCTL_LIBDIR_FROM_BINDIR
 #define VANTORCTL_LIBDIR_FROM_BINDIR "../lib"
@@ -196,24 +197,21 @@ bool replace_file(const std::string& path, std::string_view bytes, std::string* 
         target = resolved;
         std::free(resolved);
     }
-    std::string temp = target + ".tmp.XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return fail(path);
-    // A new file gets the usual mode (0666 less the umask); a replaced one
-    // keeps its own.
+    // The store's own durable replace, in the file's folder: a new file gets
+    // the usual mode (0666 less the umask), a replaced one keeps its own.
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return fail(path);
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = exists ? info.st_mode & 07777 : 0666 & ~mask;
-    const bool done = write_all(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    const bool done =
+        vantor::store::replace_durably(dir, name, bytes, exists ? &info : nullptr, 0666 & ~mask);
     const int reason = errno;
-    if (::close(fd) != 0 || !done || ::rename(temp.c_str(), target.c_str()) != 0) {
-        if (!done) errno = reason;
-        const int kept = errno;
-        ::unlink(temp.c_str());
-        errno = kept;
-        return fail(path);
-    }
-    return true;
+    ::close(dir);
+    errno = reason;
+    return done || fail(path);
 }
 
 }  // namespace vantorctl::platform

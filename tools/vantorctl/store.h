@@ -7,13 +7,16 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fields.h"
-#include "hive/model.h"
+
+namespace vantor::store {
+class Layers;
+}
 
 namespace vantorctl::store {
 
@@ -58,10 +61,6 @@ std::string write_failure(std::string_view key_path, std::int32_t status);
 // (or "; store FILE" for one), on Windows empty.
 std::string named();
 
-// True when the file at `path` is there but this user may not read it;
-// on Windows false.
-bool unreadable(const std::string& path);
-
 // What --help says of where the settings are kept, and of the environment
 // that moves them.
 std::string help();
@@ -77,18 +76,17 @@ enum class Source {
 // "machine", "user", or nullptr for kNone and kUnknown.
 const char* source_name(Source source);
 
-// The hive files as they are now, to tell where each value comes from as
-// the library does: the user's hive where it holds the key and the value,
-// else the machine's.
+// The hive files as they are now, to tell where each value comes from: the
+// store answers, by the library's rule (the user's hive where it holds the
+// key and the value, else the machine's).
 class Sources {
   public:
     struct Store {
         File file;
-        std::optional<vantor::hive::Hive> hive;  // nothing: missing, or not read
-        bool unreadable = false;                 // there, but the user may not read it
+        bool unreadable = false;  // there, but the user may not read it
     };
 
-    // Reads and parses the files.
+    // Reads and parses the files; on Windows there are none.
     static Sources read();
 
     const std::vector<Store>& stores() const { return stores_; }
@@ -102,6 +100,7 @@ class Sources {
 
   private:
     std::vector<Store> stores_;
+    std::shared_ptr<const vantor::store::Layers> layers_;  // natively
 };
 
 }  // namespace vantorctl::store

@@ -1,5 +1,7 @@
-// Natively the stores are the stand-in registry's hive files, found by the
-// library's own rule (src/registry/hive/paths.h).
+// Natively the stores are the stand-in registry's hive files: the store
+// (src/registry/hive/layers.h) names them by the library's own rule, tells
+// which one holds each value, which one a write goes to and why one cannot
+// be read. This file says so in words, with what to do about it.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,15 +12,21 @@
 #include "files.h"
 #include "hive/format.h"
 #include "registry/codes.h"
+#include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "store.h"
+#include "values.h"
 
 namespace vantorctl::store {
 namespace {
 
-// True when the library goes without `file` when it may not read it: a
-// machine's hive beside the user's own.
-bool may_go_without(const File& file) { return file.role == kMachineRole && files().size() > 1; }
+using vantor::store::Layer;
+using vantor::store::Layers;
+using vantor::store::Problem;
+
+std::string_view role_of(vantor::store::Role role) {
+    return role == vantor::store::Role::kUser ? kUserRole : kMachineRole;
+}
 
 bool one_file_named() {
     const char* named = std::getenv("VANTOR_REGISTRY");
@@ -47,43 +55,29 @@ std::string mend(const File& file, std::size_t line) {
            (file.role == kUserRole ? "the machine's values" : "the defaults");
 }
 
-// What stops the library at the hive `file`, or nothing; what to do about
-// it in *next_step.
-std::string hive_problem(const File& file, std::string* next_step) {
+// What stops the library at the hive `layer`, naming the file; what to do
+// about it in *next_step.
+std::string described(const Layer& layer, std::string* next_step) {
+    const File file{layer.path, role_of(layer.role)};
     const std::string& path = file.path;
-    // The library reads only regular files (through links too); reading a
-    // pipe here could wait for ever.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return {};  // created on first use
-        if (errno == EACCES && may_go_without(file)) return {};
-        *next_step = use_another(file);
-        return "cannot read " + path + ": " + system_reason(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *next_step = "move it aside: the hive is made again by the next change";
-        return path + ": not a regular file";
-    }
-    if (unreadable(path) && may_go_without(file)) return {};
-    std::string text;
-    std::string error;
-    switch (read_file(path, &text, &error)) {
-        case ReadResult::kRead:
+    switch (layer.problem.kind) {
+        case Problem::Kind::kNone:
             break;
-        case ReadResult::kMissing:
-            return {};
-        case ReadResult::kTooLarge:
-            *next_step = mend(file, 0);
-            return error + ": a corrupt store";
-        case ReadResult::kFailed:
+        case Problem::Kind::kUnreadable:
             *next_step = use_another(file);
-            return error;
+            return "cannot read " + path + ": " + system_reason(layer.problem.error);
+        case Problem::Kind::kNotAFile:
+            *next_step = "move it aside: the hive is made again by the next change";
+            return path + ": not a regular file";
+        case Problem::Kind::kTooLarge:
+            *next_step = mend(file, 0);
+            return path + " is larger than 16 MiB: a corrupt store";
+        case Problem::Kind::kCorrupt:
+            *next_step = mend(file, layer.problem.line);
+            return path + ":" + std::to_string(layer.problem.line) +
+                   ": corrupt store: " + layer.problem.message;
     }
-    vantor::hive::ParseError parse_error;
-    if (vantor::hive::parse(text, &parse_error)) return {};
-    *next_step = mend(file, parse_error.line);
-    return path + ":" + std::to_string(parse_error.line) +
-           ": corrupt store: " + parse_error.message;
+    return {};
 }
 
 // The folder `path` is in.
@@ -143,21 +137,6 @@ std::string not_writable(const std::string& path) {
     return {};
 }
 
-// The hive a write of the key `key_path` goes to, by the library's rule:
-// the user's when it holds the key, else the machine's when this process
-// may write it, else the user's.
-File write_target(std::string_view key_path) {
-    const std::vector<File> found = files();
-    if (found.size() == 1) return found[0];
-    std::string text;
-    std::string error;
-    if (read_file(found[1].path, &text, &error) == ReadResult::kRead) {
-        const std::optional<vantor::hive::Hive> hive = vantor::hive::parse(text);
-        if (hive && hive->find(key_path) != nullptr) return found[1];
-    }
-    return not_writable(found[0].path).empty() ? found[0] : found[1];
-}
-
 }  // namespace
 
 bool use_file(const std::string& path, std::string* error) {
@@ -173,52 +152,90 @@ bool use_file(const std::string& path, std::string* error) {
 }
 
 std::vector<File> files() {
-    const vantor::hive::Hives hives = vantor::hive::find_hives();
+    const vantor::store::Hives hives = vantor::store::find_hives();
     std::vector<File> found = {{hives.machine, kMachineRole}};
     if (!hives.user.empty()) found.push_back({hives.user, kUserRole});
     return found;
 }
 
 std::string problem(std::string* next_step) {
-    for (const File& file : files()) {
-        std::string step;
-        std::string found = hive_problem(file, &step);
-        if (found.empty()) continue;
-        if (next_step != nullptr) *next_step = std::move(step);
-        return found;
-    }
-    return {};
+    const Layers layers = Layers::read();
+    const Layer* failing = layers.failing();
+    if (failing == nullptr) return {};
+    std::string step;
+    std::string found = described(*failing, &step);
+    if (next_step != nullptr) *next_step = std::move(step);
+    return found;
 }
 
 std::string write_failure(std::string_view key_path, std::int32_t status) {
-    const File target = write_target(key_path);
-    if (std::string cause = not_writable(target.path); !cause.empty()) {
-        return cause + "; " + use_another(target);
+    const vantor::store::Target target = Layers::read().target_of(key_path);
+    const File file{target.path, role_of(target.role)};
+    if (std::string cause = not_writable(file.path); !cause.empty()) {
+        return cause + "; " + use_another(file);
+    }
+    if (target.foreign) {
+        return "cannot write " + file.path +
+               ": its folder belongs to another user, and a hive of your own is only ever "
+               "written in yours; " +
+               use_another(file);
     }
     switch (status) {
         case vantor::reg::kDiskFull:
-            return "cannot write " + target.path + ": " + system_reason(ENOSPC) +
+            return "cannot write " + file.path + ": " + system_reason(ENOSPC) +
                    "; make room on its disk and try again";
         case vantor::reg::kLockViolation:
-            return "another program held " + target.path +
+            return "another program held " + file.path +
                    ".lock for more than 10 seconds; try again when it is done";
         default:
             return {};
     }
 }
 
-bool unreadable(const std::string& path) {
-    return ::access(path.c_str(), R_OK) != 0 && errno == EACCES;
+Sources Sources::read() {
+    Sources sources;
+    auto layers = std::make_shared<const Layers>(Layers::read());
+    for (const Layer& layer : layers->layers()) {
+        sources.stores_.push_back({{layer.path, role_of(layer.role)}, layer.unreadable});
+    }
+    sources.layers_ = std::move(layers);
+    return sources;
+}
+
+Source Sources::of(const Setting& field) const {
+    if (layers_ == nullptr) return Source::kUnknown;
+    const Layer* holder = layers_->holder(record_key_path(field.record), field.name);
+    if (holder == nullptr) return Source::kNone;
+    return holder->role == vantor::store::Role::kUser ? Source::kUser : Source::kMachine;
+}
+
+bool Sources::off_machine(const Setting& field, const Records& records) const {
+    if (!layered() || of(field) != Source::kUser) return false;
+    const Layer& machine = layers_->layers().front();
+    if (machine.unreadable) return false;
+    std::optional<Assignment> value;
+    if (const vantor::hive::StoredKey* key =
+            machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
+        if (const vantor::hive::Value* stored = key->find(field.name)) {
+            std::string problem;
+            value = check_stored_value(field, stored->type, stored->data, &problem);
+        }
+    }
+    if (!value) value = Assignment{&field, field.default_text, field.default_number};
+    if (field.kind == Kind::kText) return get_text(records, field) != value->text;
+    return get_number(records, field) != value->number;
 }
 
 std::string help() {
-    return std::string("Stores: the machine's hive file, ") + vantor::hive::default_machine_hive() +
+    return std::string("Stores: the machine's hive file, ") +
+           vantor::store::default_machine_hive() +
            ", and your own, which takes what you change when you may not write the machine's; "
            "your values show over the machine's.\n"
            "Environment:\n"
            "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
            "  VANTOR_USER_REGISTRY  your own hive file (default: "
-           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg).\n";
+           "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg;\n"
+           "                        root's is in its home folder in the password database).\n";
 }
 
 }  // namespace vantorctl::store

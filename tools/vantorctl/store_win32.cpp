@@ -16,7 +16,11 @@ std::string problem(std::string*) { return {}; }
 
 std::string write_failure(std::string_view, std::int32_t) { return {}; }
 
-bool unreadable(const std::string&) { return false; }
+Sources Sources::read() { return {}; }
+
+Source Sources::of(const Setting&) const { return Source::kUnknown; }
+
+bool Sources::off_machine(const Setting&, const Records&) const { return false; }
 
 std::string help() {
     return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-namespace vantor::hive {
+namespace vantor::store {
 
 reg::Status errno_status(int error, IoKind kind) noexcept {
     switch (error) {
@@ -27,4 +27,4 @@ reg::Status errno_status(int error, IoKind kind) noexcept {
     }
 }
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

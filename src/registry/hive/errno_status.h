@@ -4,7 +4,7 @@
 
 #include "registry/registry.h"
 
-namespace vantor::hive {
+namespace vantor::store {
 
 enum class IoKind {
     kRead,   // reading an existing hive
@@ -18,4 +18,4 @@ enum class IoKind {
 // kWriteFault by `kind`.
 reg::Status errno_status(int error, IoKind kind) noexcept;
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

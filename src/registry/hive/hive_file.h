@@ -1,75 +1,55 @@
-// The hive file: reading it whole, and replacing it atomically.
-// Every system call goes through the I/O seam (io.h).
+// The hive file: reading it whole, and replacing it atomically. Every system
+// call goes through the I/O seam (io.h); the parts are each in a file of
+// their own: the kept hives (cache.h), the writers' lock (lock.h), the
+// durable replace (replace.h), the folders (folders.h) and the bounded read
+// (text.h).
 //
 // Readers take no lock: the hive is only ever replaced by rename(), so a
 // reader sees either the old or the new file, never a partial one. Writers
-// serialise on an flock() of "<hive>.lock" beside the hive, opened afresh by
-// each call, so threads of one process exclude each other as well as other
-// processes, and the kernel drops the lock of a process that dies. A writer
-// waits for the lock a bounded time, then gives up with
-// ERROR_LOCK_VIOLATION. The lock file's mode follows the hive's: read and
-// write for whoever may write the hive, nothing for the others, so no one
-// else can open it and hold the writers up.
-//
-// Under the lock a writer reads the current hive, applies its change, writes
-// "<hive>.tmp.XXXXXX" in the same folder, flushes it, renames it over the
-// hive and flushes the folder; only then does it report success. Such
-// temporary files left behind by a killed writer are removed by the next
-// writer. The lock file itself stays: removing it could let two writers lock
-// two different files.
-//
-// Everything a writer does in the folder goes through a descriptor of the
-// folder, opened once: someone who swaps the folder meanwhile does not move
-// the write. Missing folders are made one at a time relative to their
-// parent, their mode set through a descriptor opened without following
-// links, and each is flushed into its parent.
+// serialise on the writers' lock (lock.h). Under the lock a writer reads the
+// current hive, applies its change and replaces the hive durably
+// (replace.h); only then does it report success. Temporary files left
+// behind by a killed writer are removed by the next writer.
 //
 // Symbolic links: the hive or its folder may be a symbolic link for reading,
 // but nothing writes through one. Replacing a linked hive would swap the link
 // for a regular file and silently detach whatever it points at; a linked
 // folder would put the hive, its lock and temporary files wherever the link
 // leads. So a write to (or a write-access open of) such a hive fails with
-// kAccessDenied. The lock and temporary files are never followed when they
-// are links, and a lock file that is not a regular file (a FIFO, a device)
-// is refused with kAccessDenied rather than opened.
+// kAccessDenied.
 #pragma once
 
-#include <cstddef>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "hive/format.h"
+#include "registry/hive/text.h"
 #include "registry/registry.h"
 
-namespace vantor::hive {
-
-// A hive file larger than this is corrupt; no more than one byte past it is
-// ever read. A change that would make the hive larger fails with kDiskFull.
-inline constexpr std::size_t kMaxHiveSize = std::size_t{16} << 20;
+namespace vantor::store {
 
 // Reads and parses the hive at `path`: kSuccess; kFileNotFound when there is
 // no file; kBadDb when it is too large or does not parse in full; or the
 // read error's status.
-reg::Status load(const std::string& path, Hive* hive);
+reg::Status load(const std::string& path, hive::Hive* hive);
 
 // One key as a reader sees it: `key` points into what `owner` keeps alive
 // (the whole hive, or a copy of that key alone), or is null when the hive
 // has no such key.
 struct KeyView {
     std::shared_ptr<const void> owner;
-    const StoredKey* key = nullptr;
+    const hive::StoredKey* key = nullptr;
 };
 
 // The key at `key_path` (in any case) in the hive at `path`, as the file
 // holds it now; the whole hive is checked as load() checks it, with the
 // same statuses.
 //
-// The last hive read or written whole is kept for the next call, with its
-// bytes, one for each of two files at most (the machine's hive and a
-// user's). It is taken on one stat() of the file alone only when the file
+// The last hive read or written whole is kept for the next call (cache.h),
+// with its bytes, one for each of two files at most (the machine's hive and
+// a user's). It is taken on one stat() of the file alone only when the file
 // has the same device, inode, size, modification and change times (to the
 // nanosecond) and those times were already a few seconds old when it was
 // read: an edit within the same timestamp tick, of the same size, would
@@ -80,24 +60,17 @@ struct KeyView {
 // a child process forked while another thread held it.
 reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
 
-// kSuccess when this process may replace the hive at `path`: it is not a
-// symbolic link, and the file (if any) and its folder are writable with the
-// effective ids; a missing folder, when the nearest folder above it that
-// exists is. Otherwise the status of the refusal, such as kAccessDenied or
-// kWriteProtect.
-reg::Status check_writable(const std::string& path);
-
 // What an edit did to the hive: whether it changed anything, and when all
 // it changed were the values of one key, which (else null). Then only that
 // key's part of the text needs writing anew.
 struct Change {
     bool changed = false;
-    const StoredKey* only = nullptr;
+    const hive::StoredKey* only = nullptr;
 };
 
 // A change to the hive: edits `hive` and says what it did in `change`. A
 // status other than kSuccess cancels the change.
-using Edit = std::function<reg::Status(Hive& hive, Change& change)>;
+using Edit = std::function<reg::Status(hive::Hive& hive, Change& change)>;
 
 // Whether update() makes a hive that is missing, and for whom.
 enum class Create {
@@ -119,4 +92,4 @@ enum class Create {
 // hive may or may not survive a power cut.
 reg::Status update(const std::string& path, Create create, const Edit& edit);
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

@@ -10,18 +10,24 @@
 //   holds the key: its values are the ones this user reads, so a write
 //   anywhere else would not be seen. Otherwise in the machine's hive when
 //   this caller may write it (check_writable(): root, or a member of a
-//   group that shares the store), else in the user's hive, which is made
-//   the first time it is needed, for its owner alone. So the machine's hive
-//   is never written by who may not write it, and no one reads another
-//   user's hive.
+//   group that shares the store); else, for a caller who is refused it for
+//   want of permission (EACCES) and is not root, in the user's hive, which
+//   is made the first time it is needed, for its owner alone. A machine's
+//   hive that cannot be written for another reason (a read-only file
+//   system, a link), or by root, gives its own status: root's writes are
+//   the machine's, and never land unseen in some user's hive. So the
+//   machine's hive is never written by who may not write it, and no one
+//   reads another user's hive.
+// - A user's hive is written only where its folders are the caller's own
+//   (check_own()): never in, or through a link to, someone else's.
 // - Every call reads both hives, and a hive that fails to read fails the
 //   call with its status: a corrupt one (either) with ERROR_BADDB, never
 //   hidden behind values of the other or a fresh copy in the user's hive.
 //   One failure is not the call's: a machine's hive that this user may not
 //   read (access denied, as an administrator may choose) holds nothing for
 //   this user. A key the user's hive holds then has the user's values
-//   alone; any other key fails to open with that status, so a reader seeds
-//   it in the user's hive, where a write would go.
+//   alone; any other key is missing, so a reader seeds it in the user's
+//   hive, where a write would go.
 // With one hive (paths.h: $VANTOR_REGISTRY, a set-user-ID program, no home
 // folder) all of this is that hive alone, which a caller who may not write
 // it reads but never changes.
@@ -46,8 +52,12 @@
 // handle was opened is added by that commit too. The handle's queries see
 // its staged writes. Whatever makes the commit fail is reported by
 // close_key(): a write through a handle whose key has since been deleted
-// fails there with ERROR_KEY_DELETED. A handle is used by one thread at a
-// time, as the settings code uses it.
+// fails there with ERROR_KEY_DELETED. A handle made by create_new_key() for
+// a key that neither hive held commits only if neither holds it still: one
+// made meanwhile (in the hive written, checked under its writers' lock, or
+// in the other) is left as it is, and the close returns
+// ERROR_ALREADY_EXISTS. A handle is used by one thread at a time, as the
+// settings code uses it.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -57,6 +67,7 @@
 
 #include "hive/format.h"
 #include "registry/hive/hive_file.h"
+#include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "registry/registry.h"
 
@@ -65,15 +76,17 @@ struct vantor::reg::Key {
     // hive had none), and the value after the last one queried there: likely
     // the next asked for.
     struct Layer {
-        vantor::hive::KeyView found;
+        vantor::store::KeyView found;
         std::size_t next = 0;
     };
 
     std::string path;    // below HKEY_LOCAL_MACHINE, in a hive's case; for a handle that writes
     std::string target;  // the hive the writes go to; empty for a handle opened to read
-    vantor::hive::Create create = vantor::hive::Create::kNo;  // how the target is made
+    vantor::store::Create create = vantor::store::Create::kNo;  // how the target is made
     bool in_target = false;  // the target held the key: the commit changes it, not adds it
     bool added = false;      // created where neither hive had it: the commit adds it
+    bool only_new = false;   // made by create_new_key(): the commit adds it only if still missing
+    std::string other;       // the hive besides the target, for such a commit; or empty
     Layer layers[2];         // the user's hive, then the machine's
     std::vector<vantor::hive::Value> staged;  // writes for the commit, one per name
 };
@@ -122,40 +135,41 @@ hive::Value* staged_value(Key* key, std::string_view name) noexcept {
     return nullptr;
 }
 
-// Reads the key from each hive into the handle's layers. A missing hive
-// holds nothing; a machine's hive that this user may not read holds nothing
-// either, its status left in *unreadable. Any other failure is returned.
-Status read_layers(const hive::Hives& hives, std::string_view wanted, Key* key,
-                   Status* unreadable) {
-    *unreadable = kSuccess;
-    if (!hives.user.empty()) {
-        const Status status = hive::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
-        if (status != kSuccess && status != kFileNotFound) return status;
+// Reads the key from each hive into the handle's layers. A hive the
+// library goes without (goes_without(): a missing one, a machine's hive
+// this user may not read beside one of the user's own) holds nothing. Any
+// other failure is returned.
+Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key) {
+    const bool layered = !hives.user.empty();
+    if (layered) {
+        const Status status =
+            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
+        if (status != kSuccess && !store::goes_without(store::Role::kUser, status, layered)) {
+            return status;
+        }
     }
     const Status status =
-        hive::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
-    if (status == kAccessDenied && !hives.user.empty()) {
-        *unreadable = status;
-    } else if (status != kSuccess && status != kFileNotFound) {
+        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
+    if (status != kSuccess && !store::goes_without(store::Role::kMachine, status, layered)) {
         return status;
     }
     return kSuccess;
 }
 
-// Chooses the hive the handle's writes go to (see the top of this file);
-// the refusal's status when this process may not write it.
-Status choose_target(const hive::Hives& hives, Key* key) {
-    bool to_user = key->layers[kUser].found.key != nullptr;
-    Status refusal = kSuccess;
-    if (!to_user) {
-        refusal = hive::check_writable(hives.machine);
-        to_user = refusal != kSuccess && !hives.user.empty();
-    }
-    if (to_user) refusal = hive::check_writable(hives.user);
-    key->target = to_user ? hives.user : hives.machine;
-    key->create = to_user ? hive::Create::kPrivate : hive::Create::kShared;
+bool in_either(const Key& key) {
+    return key.layers[kUser].found.key != nullptr || key.layers[kMachine].found.key != nullptr;
+}
+
+// Chooses the hive the handle's writes go to (see the top of this file and
+// write_target()); the refusal's status when this process may not write it.
+Status choose_target(const store::Hives& hives, Key* key) {
+    const store::Target target =
+        store::write_target(hives, key->layers[kUser].found.key != nullptr);
+    const bool to_user = target.role == store::Role::kUser;
+    key->target = target.path;
+    key->create = to_user ? store::Create::kPrivate : store::Create::kShared;
     key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;
-    return refusal;
+    return target.refusal;
 }
 
 // The key's path as the hive that holds it stores it (the user's first), or
@@ -167,24 +181,35 @@ std::string stored_path(const Key& key, std::string_view wanted) {
     return std::string(wanted);
 }
 
+// True when the hive at `path` holds the key now; a hive that cannot be
+// read holds nothing here (the commit's own hive is judged by update()).
+bool holds_now(const std::string& path, const std::string& key_path) {
+    store::KeyView view;
+    return !path.empty() && store::read_key(path.c_str(), key_path, &view) == kSuccess &&
+           view.key != nullptr;
+}
+
 // Commits what the handle staged, in one replace of its target hive.
 Status commit(const Key& key) {
     const Status updated =
-        hive::update(key.target, key.in_target ? hive::Create::kNo : key.create,
-                     [&](hive::Hive& hive, hive::Change& change) {
-                         bool added = false;
-                         hive::StoredKey* found =
-                             key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
-                         if (found == nullptr) return kKeyDeleted;
-                         change.changed = added;
-                         for (const hive::Value& value : key.staged) {
-                             if (found->set(value.name, value.type, value.data)) {
-                                 change.changed = true;
-                             }
-                         }
-                         if (!added) change.only = found;
-                         return kSuccess;
-                     });
+        store::update(key.target, key.in_target ? store::Create::kNo : key.create,
+                      [&](hive::Hive& hive, store::Change& change) {
+                          if (key.only_new &&
+                              (hive.find(key.path) != nullptr || holds_now(key.other, key.path))) {
+                              return kAlreadyExists;  // made meanwhile: left as it is
+                          }
+                          bool added = false;
+                          hive::StoredKey* found =
+                              key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
+                          if (found == nullptr) return kKeyDeleted;
+                          change.changed = added;
+                          for (const hive::Value& value : key.staged) {
+                              if (found->set(value.name, value.type, value.data))
+                                  change.changed = true;
+                          }
+                          if (!added) change.only = found;
+                          return kSuccess;
+                      });
     // A missing hive (or folder) means the key went away since it was opened.
     return key.in_target && updated == kFileNotFound ? kKeyDeleted : updated;
 }
@@ -201,6 +226,33 @@ Status guarded(Status fallback, const Body& body) noexcept {
     }
 }
 
+// create_key(), or with `only_new` create_new_key().
+Status create(const char* path, bool only_new, Key** key) noexcept {
+    if (key == nullptr) return kInvalidParameter;
+    *key = nullptr;
+    return guarded(kWriteFault, [&]() -> Status {
+        std::string_view wanted;
+        if (!key_path(path, &wanted)) return kInvalidParameter;
+        const store::Hives hives = store::find_hives();
+        auto created = std::make_unique<Key>();
+        Status status = read_layers(hives, wanted, created.get());
+        if (status != kSuccess) return status;
+        created->added = !in_either(*created);
+        if (only_new && !created->added) return kAlreadyExists;
+        // Refused up front, as the registry refuses a caller who may not
+        // write; a missing key is added by the handle's commit.
+        status = choose_target(hives, created.get());
+        if (status != kSuccess) return status;
+        created->path = stored_path(*created, wanted);
+        if (only_new) {
+            created->only_new = true;
+            created->other = created->target == hives.user ? hives.machine : hives.user;
+        }
+        *key = created.release();
+        return kSuccess;
+    });
+}
+
 }  // namespace
 
 Status open_key(const char* path, Access access, Key** key) noexcept {
@@ -209,15 +261,11 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     return guarded(kReadFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const hive::Hives hives = hive::find_hives();
+        const store::Hives hives = store::find_hives();
         auto opened = std::make_unique<Key>();
-        Status unreadable = kSuccess;
-        Status status = read_layers(hives, wanted, opened.get(), &unreadable);
+        Status status = read_layers(hives, wanted, opened.get());
         if (status != kSuccess) return status;
-        if (opened->layers[kUser].found.key == nullptr &&
-            opened->layers[kMachine].found.key == nullptr) {
-            return unreadable != kSuccess ? unreadable : kFileNotFound;
-        }
+        if (!in_either(*opened)) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
         // KEY_ALL_ACCESS to a caller who may not write the key. Only such a
         // handle needs the key's path, for its commit.
@@ -231,28 +279,9 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     });
 }
 
-Status create_key(const char* path, Key** key) noexcept {
-    if (key == nullptr) return kInvalidParameter;
-    *key = nullptr;
-    return guarded(kWriteFault, [&]() -> Status {
-        std::string_view wanted;
-        if (!key_path(path, &wanted)) return kInvalidParameter;
-        const hive::Hives hives = hive::find_hives();
-        auto created = std::make_unique<Key>();
-        Status unreadable = kSuccess;
-        Status status = read_layers(hives, wanted, created.get(), &unreadable);
-        if (status != kSuccess) return status;
-        // Refused up front, as the registry refuses a caller who may not
-        // write; a missing key is added by the handle's commit.
-        status = choose_target(hives, created.get());
-        if (status != kSuccess) return status;
-        created->added = created->layers[kUser].found.key == nullptr &&
-                         created->layers[kMachine].found.key == nullptr;
-        created->path = stored_path(*created, wanted);
-        *key = created.release();
-        return kSuccess;
-    });
-}
+Status create_key(const char* path, Key** key) noexcept { return create(path, false, key); }
+
+Status create_new_key(const char* path, Key** key) noexcept { return create(path, true, key); }
 
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
@@ -281,7 +310,7 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
                  std::uint32_t size) noexcept {
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
     if (key->target.empty()) return kAccessDenied;
-    if (size > hive::kMaxHiveSize) return kDiskFull;  // could never be stored
+    if (size > store::kMaxHiveSize) return kDiskFull;  // could never be stored
     return guarded(kNotEnoughMemory, [&]() -> Status {
         const std::string_view bytes(static_cast<const char*>(data), size);
         if (hive::Value* staged = staged_value(key, value_name(name))) {

@@ -1,9 +1,10 @@
 // The system calls under the hive file.
 //
 // A link seam, like the registry interface: the library links io_posix.cpp,
-// which calls the system; a test may link an in-memory file system in its
-// place (tests/support/memfs.h), one that can fail any call or lose power
-// after any call. Each function behaves as the system call of the same name:
+// which calls the system, and clock_posix.cpp, its clock; a test may link an
+// in-memory file system in place of both (tests/support/memfs.h), one that
+// can fail any call or lose power after any call, or a clock of its own
+// alone (tests/support/clock.h). Each function behaves as the system call of the same name:
 // -1 (or nullptr) with errno set on failure, EINTR included.
 #pragma once
 
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 int open(const char* path, int flags, mode_t mode = 0) noexcept;
 int openat(int dir, const char* name, int flags, mode_t mode = 0) noexcept;
@@ -44,4 +45,4 @@ timespec now() noexcept;
 // Waits about `nanoseconds`.
 void pause(long nanoseconds) noexcept;
 
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

@@ -1,4 +1,5 @@
 // The I/O seam on the system: each function is the system call itself.
+// The clock is in clock_posix.cpp, which a test may replace alone.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +10,7 @@
 
 #include "registry/hive/io.h"
 
-namespace vantor::hive::io {
+namespace vantor::store::io {
 
 int open(const char* path, int flags, mode_t mode) noexcept { return ::open(path, flags, mode); }
 
@@ -85,16 +86,4 @@ int list(int dir, std::vector<std::string>* names) {
     return error == 0 ? 0 : -1;
 }
 
-timespec now() noexcept {
-    timespec time{};
-    ::clock_gettime(CLOCK_REALTIME, &time);
-    return time;
-}
-
-void pause(long nanoseconds) noexcept {
-    timespec wait{nanoseconds / 1000000000, nanoseconds % 1000000000};
-    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-    }
-}
-
-}  // namespace vantor::hive::io
+}  // namespace vantor::store::io

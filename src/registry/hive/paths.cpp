@@ -6,13 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
 #include <vector>
 
 #ifndef VANTOR_DEFAULT_REGISTRY
 #error "VANTOR_DEFAULT_REGISTRY must name the machine's hive file"
 #endif
 
-namespace vantor::hive {
+namespace vantor::store {
 namespace {
 
 // The variable's value when set and not empty. secure_getenv() gives
@@ -27,15 +28,14 @@ const char* absolute_variable(const char* name) noexcept {
     return value != nullptr && *value == '/' ? value : nullptr;
 }
 
-// $HOME, else the real user's home folder; empty when neither is known.
-std::string home_folder() {
-    if (const char* home = absolute_variable("HOME")) return home;
+// The home folder of `uid` in the password database; empty when it has none
+// (or not an absolute one).
+std::string password_home(uid_t uid) {
     std::vector<char> buffer(4096);
     passwd entry{};
     passwd* found = nullptr;
     int error = 0;
-    while ((error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found)) ==
-               ERANGE &&
+    while ((error = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
            buffer.size() < (std::size_t{1} << 20)) {
         buffer.resize(buffer.size() * 2);
     }
@@ -43,6 +43,47 @@ std::string home_folder() {
         return {};
     }
     return found->pw_dir;
+}
+
+// password_home(), looked up once per user: every call of the library asks
+// for it (root's every time), and a look-up may read files. The mutex is
+// only ever tried, so a child forked while another thread held it does not
+// wait for it.
+class Homes {
+  public:
+    std::string of(uid_t uid) {
+        {
+            const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+            if (lock.owns_lock() && known_ && uid_ == uid) return home_;
+        }
+        std::string home = password_home(uid);
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) {
+            uid_ = uid;
+            home_ = home;
+            known_ = true;
+        }
+        return home;
+    }
+
+  private:
+    std::mutex mutex_;
+    bool known_ = false;
+    uid_t uid_ = 0;
+    std::string home_;
+};
+
+// Made when the library is loaded, never destroyed (see cache.cpp).
+Homes* const homes = new Homes;
+
+// The caller's home folder: for root, the password database's alone, for
+// root's environment may well be a user's (sudo -E) and root must not write
+// as that user; for anyone else $HOME, else the real user's home folder in
+// the password database. Empty when none is known.
+std::string home_folder() {
+    if (::geteuid() == 0) return homes->of(0);
+    if (const char* home = absolute_variable("HOME")) return home;
+    return homes->of(::getuid());
 }
 
 // `folder`/`name`, without doubled slashes.
@@ -61,7 +102,8 @@ Hives find_hives() {
     if (::getauxval(AT_SECURE) != 0) return hives;
     if (const char* user = variable("VANTOR_USER_REGISTRY")) {
         hives.user = user;
-    } else if (const char* state = absolute_variable("XDG_STATE_HOME")) {
+    } else if (const char* state =
+                   ::geteuid() != 0 ? absolute_variable("XDG_STATE_HOME") : nullptr) {
         hives.user = inside(state, "vantor/user.reg");
     } else if (const std::string home = home_folder(); !home.empty()) {
         hives.user = inside(inside(home, ".local/state"), "vantor/user.reg");
@@ -71,4 +113,4 @@ Hives find_hives() {
     return hives;
 }
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

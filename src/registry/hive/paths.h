@@ -8,6 +8,9 @@
 // empty, else ${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg. An
 // XDG_STATE_HOME or HOME that is not an absolute path is ignored; without
 // HOME the home folder is the real user's, from the password database.
+// Root's is always the password database's (root's own ~/.local/state):
+// root's environment may be a user's (sudo -E), whose hive root must not
+// take for its own.
 //
 // A program running set-user-ID or set-group-ID is not told where to read or
 // write by whoever starts it: it ignores every variable and uses the
@@ -16,7 +19,7 @@
 
 #include <string>
 
-namespace vantor::hive {
+namespace vantor::store {
 
 // The machine's hive when no variable says otherwise.
 const char* default_machine_hive() noexcept;
@@ -29,4 +32,4 @@ struct Hives {
 // The hives as the environment gives them now. May throw std::bad_alloc.
 Hives find_hives();
 
-}  // namespace vantor::hive
+}  // namespace vantor::store

@@ -39,6 +39,21 @@ Status create_key(const char* path, Key** key) noexcept {
     return static_cast<Status>(status);
 }
 
+Status create_new_key(const char* path, Key** key) noexcept {
+    HKEY created = nullptr;
+    DWORD disposition = 0;
+    const LONG status =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS | kGameView, nullptr, &created, &disposition);
+    if (status != ERROR_SUCCESS) return static_cast<Status>(status);
+    if (disposition != REG_CREATED_NEW_KEY) {
+        RegCloseKey(created);
+        return kAlreadyExists;
+    }
+    *key = wrap(created);
+    return kSuccess;
+}
+
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     DWORD length = *size;
     const LONG status =
