@@ -317,7 +317,9 @@ std::string help() {
            "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
            "  VANTOR_USER_REGISTRY  your own hive file (default: "
            "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg;\n"
-           "                        root's is in its home folder in the password database).\n";
+           "                        root's is in its home folder in the password database).\n"
+           "  VANTOR_WRITE_TO       machine or user: every change goes to that store alone;\n"
+           "                        --machine and --user set it.\n";
 }
 
 }  // namespace vantorctl::store
