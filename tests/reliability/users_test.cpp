@@ -203,6 +203,69 @@ TEST_F(Users, GroupMembersWriteTheSharedMachineHiveUnlessTheirOwnHoldsTheKey) {
     });
 }
 
+// $VANTOR_WRITE_TO sends every write, a reader's seeding too, to the hive
+// it names and never to the other: a user who may not write the machine's
+// is refused and nothing is made anywhere; root writes its own hive, only
+// the value written; a group member whose own hive holds the key writes the
+// machine's.
+TEST_F(Users, WriteToSendsEveryWriteToTheHiveItNamesAndNoOther) {
+    SANDBOXED([] {
+        if (as_user(kAnn, [] {
+                ::setenv("VANTOR_WRITE_TO", "machine", 1);
+                GameConfigSettings game{};
+                if (GetGameConfigSettings(&game) != 0 || !game_is_default(game)) return 1;
+                return SetGameConfigSettings(&game, VANTOR_GAME_LIVES) == kAccessDenied ? 0 : 2;
+            }) != 0) {
+            return 1;
+        }
+        if (fs::exists(kMachineFolder) || fs::exists(home_of(kAnn) / ".local")) return 2;
+
+        if (!store_custom()) return 3;
+        const auto machine = machine_files();
+        ::setenv("VANTOR_WRITE_TO", "User", 1);
+        const GameConfigSettings root = custom_game("Root", 9);
+        if (SetGameConfigSettings(&root, VANTOR_GAME_MIDI_VOLUME) != 0) return 4;
+        ::unsetenv("VANTOR_WRITE_TO");
+        hive::Hive own;
+        const fs::path root_hive = fs::path(::getpwuid(0)->pw_dir) / ".local/state/vantor/user.reg";
+        if (store::load(root_hive, &own) != reg::kSuccess || own.find(kGameKey) == nullptr ||
+            own.find(kGameKey)->values.size() != 1 || machine_files() != machine) {
+            return 5;
+        }
+
+        if (::chown(kMachineFolder.c_str(), 0, kShared) != 0 ||
+            ::chown(kMachineHive.c_str(), 0, kShared) != 0 ||
+            ::chmod(kMachineFolder.c_str(), 02775) != 0 ||
+            ::chmod(kMachineHive.c_str(), 0664) != 0 ||
+            ::chown((kMachineHive.string() + ".lock").c_str(), 0, kShared) != 0 ||
+            ::chmod((kMachineHive.string() + ".lock").c_str(), 0660) != 0) {
+            return 6;
+        }
+        if (as_user(kBob,
+                    [] {
+                        ::setenv("VANTOR_WRITE_TO", "user", 1);
+                        if (SetDefaultGameSettings() != 0) return 1;
+                        ::setenv("VANTOR_WRITE_TO", "machine", 1);
+                        const GameConfigSettings member = custom_game("Member", 0);
+                        return SetGameConfigSettings(&member, VANTOR_GAME_USER_NAME);
+                    },
+                    true, {kShared}) != 0) {
+            return 7;
+        }
+        hive::Hive bob;
+        hive::Hive shared;
+        if (store::load(user_hive(kBob), &bob) != reg::kSuccess ||
+            store::load(kMachineHive, &shared) != reg::kSuccess) {
+            return 8;
+        }
+        const hive::StoredKey* his = bob.find(kGameKey);
+        const hive::StoredKey* game = shared.find(kGameKey);
+        const hive::Value* name = game != nullptr ? game->find("User Name") : nullptr;
+        if (his == nullptr || his->values.size() != 12) return 9;
+        return name != nullptr && name->data == "Member" ? 0 : 10;
+    });
+}
+
 // Without the machine's hive (nor its folder), a user's first read seeds
 // the user's own hive; root's seeds the machine's.
 TEST_F(Users, FirstRunWithoutAMachineHiveSeedsTheUsersOwn) {

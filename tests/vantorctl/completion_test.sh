@@ -74,5 +74,8 @@ line "vantorctl set Fire=scr" "vantorctl set Fire=ScrollLock"
 line "vantorctl set Fire=" "vantorctl set Fire=Q" Q
 # A value name holding a space, quoted, waiting for its value.
 line "vantorctl set User" "vantorctl set User\\ Name="
+# The newer command, and the store a write goes to.
+line "vantorctl unset Sess" "vantorctl unset Session\\ Name"
+line "vantorctl set --mach" "vantorctl set --machine"
 [ $failed = 0 ] && echo "$shell: completion as expected"
 exit $failed

@@ -3,7 +3,9 @@
 //
 //   vantorctl_sandbox --tmpfs FOLDER COMMAND [ARG...]
 //       in a private mount namespace with a fresh tmpfs (mode 0755) over
-//       FOLDER, which nothing outside the namespace sees;
+//       FOLDER, and one (mode 0700) over root's home folder in the password
+//       database, where root's own hive is: nothing outside the namespace
+//       sees either;
 //   vantorctl_sandbox --user UID HOME COMMAND [ARG...]
 //       as UID (its group the same number, no other groups) with HOME set,
 //       made for UID (mode 0700) when it does not exist.
@@ -11,7 +13,9 @@
 // Exits with the command's status, or 77 when it cannot do what is asked
 // (both need root), which CTest takes for a skipped test.
 #include <grp.h>
+#include <pwd.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,8 +52,16 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     int status = 2;
     if (mode == "--tmpfs" && argc > 3) {
-        status =
-            vantor::test::with_private_tmpfs(argv[2], "mode=0755", [&]() -> int { run(argv + 3); });
+        const passwd* root = ::getpwuid(0);
+        const std::string root_home =
+            root != nullptr && root->pw_dir != nullptr ? root->pw_dir : "";
+        status = vantor::test::in_private_mounts(
+            [&] {
+                return !root_home.empty() &&
+                       ::mount("vantor-test", argv[2], "tmpfs", 0, "mode=0755") == 0 &&
+                       ::mount("vantor-test", root_home.c_str(), "tmpfs", 0, "mode=0700") == 0;
+            },
+            [&]() -> int { run(argv + 3); });
     } else if (mode == "--user" && argc > 4) {
         status = as_user(argv[2], argv[3], argv + 4);
     } else {

@@ -232,6 +232,54 @@ void warn_new_conflicts(const Records& before, const Records& after, std::ostrea
     }
 }
 
+// A value as `get` prints it, in a form `set` takes back: a text as it is
+// but for its control characters, escaped as show escapes them (a text may
+// come from any .reg file, and must not drive the terminal); a number in
+// decimal; a key binding by its name or else its code in hex.
+std::string value_text(const Setting& field, const std::string& text, std::uint32_t number,
+                       Charset charset) {
+    if (field.kind == Kind::kText) return escaped(text, charset);
+    if (field.kind == Kind::kNumber) return std::to_string(number);
+    if (std::string name = key_name(number); !name.empty()) return name;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(number));
+    return hex;
+}
+
+std::string value_text(const Records& records, const Setting& field, Charset charset) {
+    return value_text(field, field.kind == Kind::kText ? get_text(records, field) : "",
+                      field.kind == Kind::kText ? 0 : get_number(records, field), charset);
+}
+
+// What the machine's store gives for a value that the user's own hides, as
+// show notes it: "the machine's "LAN party"", "the machine's Space (32)", or
+// "the default 0" where the machine's holds none.
+std::string hidden_text(const Setting& field, const store::Sources::Machine& machine,
+                        Charset charset) {
+    std::string text = machine.held ? "the machine's " : "the default ";
+    switch (field.kind) {
+        case Kind::kText:
+            return text + "\"" + escaped(machine.text, charset) + "\"";
+        case Kind::kNumber:
+            return text + std::to_string(machine.number);
+        case Kind::kKey:
+            return text + key_with_code(machine.number);
+    }
+    return text;
+}
+
+// A name as a shell takes it back: quoted when it holds a space.
+std::string shell_word(const std::string& name) {
+    return name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
+}
+
+// "Lives "Session Name"", for a command line to suggest.
+std::string shell_words(const std::vector<const Setting*>& fields) {
+    std::string text;
+    for (const Setting* field : fields) text += (text.empty() ? "" : " ") + shell_word(field->name);
+    return text;
+}
+
 // The hive files before the records, natively: "Machine store  FILE" and
 // "User store     FILE", or "Store  FILE" for one.
 void print_stores(const store::Sources& sources, std::ostream& out) {
@@ -254,7 +302,8 @@ bool changed(const Records& records, const Setting& field, const store::Sources&
 }
 
 void print_table(Record record, const Records& records, ReadState state,
-                 const store::Sources& sources, bool changed_only, Streams io, bool* any_changed) {
+                 const store::Sources& sources, bool changed_only, Streams io, bool* any_changed,
+                 bool* any_hidden) {
     std::ostream& out = io.out;
     out << (record == Record::kGame ? "Game settings" : "Key bindings") << "  [" << full_key(record)
         << "]\n";
@@ -306,6 +355,12 @@ void print_table(Record record, const Records& records, ReadState state,
                 break;
             }
         }
+        // A value of the user's own over a different one of the machine's.
+        if (const std::optional<store::Sources::Machine> machine =
+                sources.hidden(*field, records)) {
+            out << "  (hides " << hidden_text(*field, *machine, io.charset) << ")";
+            *any_hidden = true;
+        }
         out << std::left << "\n";
     }
     if (!listed) out << "  (nothing changed)\n";
@@ -333,6 +388,12 @@ Json value_json(const Records& records, const Setting& field, const store::Sourc
         const char* name = store::source_name(source);
         value["store"] = name != nullptr ? Json(name) : Json(nullptr);
     }
+    // What the machine's store gives, where the user's own value hides it.
+    if (const std::optional<store::Sources::Machine> machine = sources.hidden(field, records)) {
+        value["machine_value"] = field.kind == Kind::kText
+                                     ? Json(windows1252_to_utf8(machine->text))
+                                     : Json(machine->number);
+    }
     return value;
 }
 
@@ -353,18 +414,51 @@ void print_json(const Json& document, std::ostream& out) {
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
 }
 
-// A value as `get` prints it, in a form `set` takes back: a text as it is
-// but for its control characters, escaped as show escapes them (a text may
-// come from any .reg file, and must not drive the terminal); a number in
-// decimal; a key binding by its name or else its code in hex.
-std::string value_text(const Records& records, const Setting& field, Charset charset) {
-    if (field.kind == Kind::kText) return escaped(get_text(records, field), charset);
-    const std::uint32_t number = get_number(records, field);
-    if (field.kind == Kind::kNumber) return std::to_string(number);
-    if (std::string name = key_name(number); !name.empty()) return name;
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(number));
-    return hex;
+// After a write of the values `written` (whose new values `records` holds)
+// to the store `scope` chose. Where a value went to the user's own store and
+// hides a different one of the machine's, says so and names the way back
+// (`undo`, unset's arguments: the values' names when empty): for the
+// defaults that reset stored always, for other values unless the user chose
+// their own store. Where the machine's store was chosen and the user's own
+// still shows over it, says that. Nothing with one store.
+void note_layers(const char* command, store::Scope scope, bool defaults,
+                 const std::vector<const Setting*>& written, const Records& records,
+                 const std::string& undo, Streams io) {
+    if (scope == store::Scope::kUser && !defaults) return;
+    const store::Sources sources = store::Sources::read();
+    if (!sources.layered()) return;
+    const std::string prefix = std::string("vantorctl ") + command + ": ";
+    std::vector<const Setting*> fields;
+    if (scope == store::Scope::kMachine) {
+        for (const Setting* field : written) {
+            if (sources.of(*field) == store::Source::kUser) fields.push_back(field);
+        }
+        if (fields.empty()) return;
+        const bool one = fields.size() == 1;
+        io.err << prefix << "your own " << (one ? "value" : "values") << " of " << listed(fields)
+               << " in " << sources.user_file() << (one ? " still shows" : " still show")
+               << " over the machine's for you; vantorctl unset " << shell_words(fields)
+               << " shows you the machine's\n";
+        return;
+    }
+    std::string hidden;
+    for (const Setting* field : written) {
+        const std::optional<store::Sources::Machine> machine = sources.hidden(*field, records);
+        if (!machine) continue;
+        fields.push_back(field);
+        hidden += std::string(hidden.empty() ? "" : ", ") + field->name +
+                  (defaults ? "" : "=" + value_text(records, *field, io.charset)) + " over " +
+                  hidden_text(*field, *machine, io.charset);
+    }
+    if (fields.empty()) return;
+    io.err << prefix << (defaults ? "the defaults went to" : "kept in") << " your own store "
+           << sources.user_file() << ", for you alone: " << hidden << "\n";
+    io.err << prefix << "vantorctl unset " << (undo.empty() ? shell_words(fields) : undo)
+           << " gives you the machine's " << (fields.size() == 1 ? "value" : "values");
+    if (!defaults && store::may_write_machine()) {
+        io.err << "; vantorctl " << command << " --machine changes the machine's";
+    }
+    io.err << "\n";
 }
 
 // Reads the current record, puts the assignments in and writes it once with
@@ -388,10 +482,18 @@ bool write_record(const Api& api, Record record, const std::vector<Assignment>& 
     return true;
 }
 
-int write_records(const Api& api, const std::vector<Assignment>& assignments, std::ostream& err) {
+// Writes the assignments, each record once, to the store `scope` chose;
+// then tells where they went (note_layers()).
+int write_records(const Api& api, const std::vector<Assignment>& assignments, const char* command,
+                  store::Scope scope, Streams io) {
     for (const Record record : kRecords) {
-        if (!write_record(api, record, assignments, err)) return kExitFailed;
+        if (!write_record(api, record, assignments, io.err)) return kExitFailed;
     }
+    Records records;
+    std::vector<const Setting*> written;
+    for (const Record record : kRecords) apply(assignments, record, &records);
+    for (const Assignment& assignment : assignments) written.push_back(assignment.field);
+    note_layers(command, scope, false, written, records, {}, io);
     return kExitOk;
 }
 
@@ -448,6 +550,7 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool ch
     }
     if (!json) print_stores(sources, io.out);
     bool any_changed = false;
+    bool any_hidden = false;
     bool first = true;
     for (const Record record : kRecords) {
         if (only && *only != record) continue;
@@ -459,15 +562,20 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool ch
         }
         if (!first) io.out << "\n";
         first = false;
-        print_table(record, records, state, sources, changed_only, io, &any_changed);
+        print_table(record, records, state, sources, changed_only, io, &any_changed, &any_hidden);
     }
     if (json) {
         print_json(document, io.out);
-    } else if (any_changed) {
-        io.out << "\n  * differs from the default\n";
+    } else {
+        if (any_changed || any_hidden) io.out << "\n";
+        if (any_changed) io.out << "  * differs from the default\n";
+        if (any_hidden) {
+            io.out << "  (hides ...) your own value over the machine's: vantorctl unset NAME "
+                      "gives you the machine's\n";
+        }
     }
     if (!json && changed_only && sources.layered()) {
-        io.out << (any_changed ? "" : "\n")
+        io.out << (any_changed || any_hidden ? "" : "\n")
                << "  listed too: your own values that differ from the machine's\n";
     }
     return exit_code;
@@ -501,60 +609,150 @@ int run_get(const LoadApi& load, const std::vector<std::string>& names, bool jso
     return kExitOk;
 }
 
-int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io) {
+int run_set(const LoadApi& load, const std::vector<std::string>& arguments, store::Scope scope,
+            Streams io) {
     std::vector<std::string> problems;
     const std::vector<Assignment> assignments = parse_assignments(arguments, &problems, io.charset);
     if (!problems.empty()) return bad_input(problems, "set", io);
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
-    return write_records(*api, assignments, io.err);
+    return write_records(*api, assignments, "set", scope, io);
 }
 
-int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io) {
-    // Record words alone ("game keys" is both), or value names alone.
-    bool wanted[2] = {what.empty(), what.empty()};
-    bool whole = true;
+namespace {
+
+// What reset and unset are given: record words alone ("game keys" is both;
+// none is all), or value names alone.
+struct Chosen {
+    bool records[2] = {false, false};  // by record, whole
+    bool whole = true;                 // record words, not value names
+    std::vector<const Setting*> fields;
+};
+
+// Reads reset's or unset's words into *chosen; false (after saying what is
+// wrong, and that nothing was written) for a bad word.
+bool choose(const std::vector<std::string>& what, const char* command, Chosen* chosen, Streams io) {
+    chosen->records[0] = chosen->records[1] = what.empty();
     for (const std::string& word : what) {
         std::optional<Record> only;
-        whole &= parse_record_word(word, &only);
+        chosen->whole &= parse_record_word(word, &only);
         for (const Record record : kRecords)
-            wanted[static_cast<int>(record)] |= !only || *only == record;
+            chosen->records[static_cast<int>(record)] |= !only || *only == record;
     }
-    std::optional<Record> record;
-    if (!(wanted[0] && wanted[1])) record = wanted[0] ? Record::kGame : Record::kKeys;
-    std::vector<std::string> problems;
-    std::vector<Assignment> defaults;
-    if (!whole) {
-        std::vector<std::string> words = value_names();
-        for (std::string& word : record_words()) words.push_back(std::move(word));
-        for (const std::string& word : what) {
-            std::optional<Record> ignored;
-            if (parse_record_word(word, &ignored)) {
-                problems.push_back("\"" + word +
-                                   "\": reset records (game, keys, all) or values by name, "
-                                   "not both at once");
-            } else if (const Setting* field = find_field(word)) {
-                defaults.push_back({field, field->default_text, field->default_number});
-            } else {
-                problems.push_back("unknown name \"" + word + "\"" +
-                                   did_you_mean(word, words,
-                                                " (give game, keys, all or value names: "
-                                                "vantorctl list --names lists them)"));
-            }
+    if (chosen->whole) {
+        for (const Setting* field = fields_begin(); field != fields_end(); ++field) {
+            if (chosen->records[static_cast<int>(field->record)]) chosen->fields.push_back(field);
         }
-        if (!problems.empty()) return bad_input(problems, "reset", io);
+        return true;
+    }
+    std::vector<std::string> problems;
+    std::vector<std::string> words = value_names();
+    for (std::string& word : record_words()) words.push_back(std::move(word));
+    for (const std::string& word : what) {
+        std::optional<Record> ignored;
+        if (parse_record_word(word, &ignored)) {
+            problems.push_back("\"" + word + "\": " + command +
+                               " records (game, keys, all) or values by name, not both at once");
+        } else if (const Setting* field = find_field(word)) {
+            if (std::find(chosen->fields.begin(), chosen->fields.end(), field) ==
+                chosen->fields.end()) {
+                chosen->fields.push_back(field);
+            }
+        } else {
+            problems.push_back("unknown name \"" + word + "\"" +
+                               did_you_mean(word, words,
+                                            " (give game, keys, all or value names: "
+                                            "vantorctl list --names lists them)"));
+        }
+    }
+    if (problems.empty()) return true;
+    bad_input(problems, command, io);
+    return false;
+}
+
+// unset's arguments that take back what reset stored: the record words, or
+// the names.
+std::string undo_words(const Chosen& chosen) {
+    if (!chosen.whole) return shell_words(chosen.fields);
+    if (chosen.records[0] && chosen.records[1]) return "all";
+    return record_word(chosen.records[0] ? Record::kGame : Record::kKeys);
+}
+
+}  // namespace
+
+int run_reset(const LoadApi& load, const std::vector<std::string>& what, store::Scope scope,
+              Streams io) {
+    Chosen chosen;
+    if (!choose(what, "reset", &chosen, io)) return kExitBadInput;
+    std::optional<Record> record;
+    if (!(chosen.records[0] && chosen.records[1]))
+        record = chosen.records[0] ? Record::kGame : Record::kKeys;
+    std::vector<Assignment> defaults;
+    for (const Setting* field : chosen.fields) {
+        defaults.push_back({field, field->default_text, field->default_number});
     }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
-    if (!whole) return write_records(*api, defaults, io.err);
-    const std::int32_t status = !record                    ? api->set_all_defaults()
-                                : *record == Record::kGame ? api->set_default_game()
-                                                           : api->set_default_keys();
-    if (status != 0) {
-        io.err << "vantorctl reset: the library could not store the defaults: "
-               << status_text(status) << store::named() << "\n";
-        explain_failure(record ? *record : Record::kKeys, status, io.err);
-        return kExitFailed;
+    if (!chosen.whole) {
+        for (const Record each : kRecords) {
+            if (!write_record(*api, each, defaults, io.err)) return kExitFailed;
+        }
+    } else {
+        const std::int32_t status = !record                    ? api->set_all_defaults()
+                                    : *record == Record::kGame ? api->set_default_game()
+                                                               : api->set_default_keys();
+        if (status != 0) {
+            io.err << "vantorctl reset: the library could not store the defaults: "
+                   << status_text(status) << store::named() << "\n";
+            explain_failure(record ? *record : Record::kKeys, status, io.err);
+            return kExitFailed;
+        }
+    }
+    Records records;
+    for (const Record each : kRecords) apply(defaults, each, &records);
+    note_layers("reset", scope, true, chosen.fields, records, undo_words(chosen), io);
+    return kExitOk;
+}
+
+int run_unset(const LoadApi& load, const std::vector<std::string>& what, Streams io) {
+    Chosen chosen;
+    if (!choose(what, "unset", &chosen, io)) return kExitBadInput;
+    if (!store::has_user_store()) {
+        const std::vector<store::File> files = store::files();
+        io.err << "vantorctl unset: unset removes your own values, so that the machine's show "
+                  "through; "
+               << (files.empty() ? std::string("on Windows the settings are in the registry alone")
+                                 : "here there is one store, " + files.front().path)
+               << ": reset stores the defaults\n";
+        return kExitBadInput;
+    }
+    if (load() == nullptr) return kExitFailed;
+    for (const Record record : kRecords) {
+        std::vector<const Setting*> fields;
+        for (const Setting* field : chosen.fields) {
+            if (field->record == record) fields.push_back(field);
+        }
+        if (fields.empty()) continue;
+        std::vector<const Setting*> removed;
+        std::string error;
+        if (!store::remove_own(record, fields, &removed, &error)) {
+            io.err << "vantorctl unset: removing your own " << record_title(record) << " failed"
+                   << store::named() << "\n";
+            io.err << "vantorctl unset: " << error << "\n";
+            return kExitFailed;
+        }
+        if (chosen.whole) {
+            if (removed.empty()) {
+                io.err << "vantorctl unset: your own store holds none of the "
+                       << record_title(record) << "\n";
+            }
+            continue;
+        }
+        for (const Setting* field : fields) {
+            if (std::find(removed.begin(), removed.end(), field) == removed.end()) {
+                io.err << "vantorctl unset: your own store holds no " << field->name << "\n";
+            }
+        }
     }
     return kExitOk;
 }
@@ -649,7 +847,8 @@ int run_list(std::optional<Record> only, ListForm form, Streams io) {
     return kExitOk;
 }
 
-int run_swap(const LoadApi& load, const std::string& first, const std::string& second, Streams io) {
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
+             store::Scope scope, Streams io) {
     std::vector<std::string> problems;
     const std::vector<const Setting*> fields = find_fields({first, second}, &problems);
     for (const Setting* field : fields) {
@@ -667,7 +866,7 @@ int run_swap(const LoadApi& load, const std::string& first, const std::string& s
     if (!read_records(*api, {false, true}, &records, io, "swap")) return kExitFailed;
     const std::vector<Assignment> swapped = {{fields[0], "", get_number(records, *fields[1])},
                                              {fields[1], "", get_number(records, *fields[0])}};
-    return write_records(*api, swapped, io.err);
+    return write_records(*api, swapped, "swap", scope, io);
 }
 
 int run_create(const LoadApi& load, Streams io) {
@@ -803,7 +1002,7 @@ std::vector<Assignment> edited_values(const std::string& text, const Records& be
 
 }  // namespace
 
-int run_edit(const LoadApi& load, Streams io) {
+int run_edit(const LoadApi& load, store::Scope scope, Streams io) {
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
     Records records;
@@ -862,10 +1061,11 @@ int run_edit(const LoadApi& load, Streams io) {
         io.err << "vantorctl edit: nothing changed\n";
         return kExitOk;
     }
-    return write_records(*api, changed, io.err);
+    return write_records(*api, changed, "edit", scope, io);
 }
 
-int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io) {
+int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown,
+               store::Scope scope, Streams io) {
     const std::string shown = file == "-" ? std::string("<stdin>") : file;
     std::string bytes;
     std::string error;
@@ -899,7 +1099,7 @@ int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown
     }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;
-    return write_records(*api, parsed.assignments, io.err);
+    return write_records(*api, parsed.assignments, "import", scope, io);
 }
 
 }  // namespace vantorctl

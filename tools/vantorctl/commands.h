@@ -12,6 +12,7 @@
 #include "charset.h"
 #include "fields.h"
 #include "library.h"
+#include "store.h"
 
 namespace vantorctl {
 
@@ -46,15 +47,27 @@ int bad_record_word(const std::string& word, const char* command, Streams io);
 int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool changed_only,
              Streams io);
 int run_get(const LoadApi& load, const std::vector<std::string>& names, bool json, Streams io);
-int run_set(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
-int run_reset(const LoadApi& load, const std::vector<std::string>& what, Streams io);
+// The commands that write take the store their writes go to (`scope`,
+// which store::write_to() has already steered the library to): with two
+// stores they then tell on standard error where a value went to the user's
+// own store over a different one of the machine's.
+int run_set(const LoadApi& load, const std::vector<std::string>& arguments, store::Scope scope,
+            Streams io);
+int run_reset(const LoadApi& load, const std::vector<std::string>& what, store::Scope scope,
+              Streams io);
+// Removes the user's own values (records or value names, as reset takes
+// them), so that the machine's show through; refused with kExitBadInput
+// where there is only one store.
+int run_unset(const LoadApi& load, const std::vector<std::string>& what, Streams io);
 int run_list(std::optional<Record> only, ListForm form, Streams io);
-int run_swap(const LoadApi& load, const std::string& first, const std::string& second, Streams io);
+int run_swap(const LoadApi& load, const std::string& first, const std::string& second,
+             store::Scope scope, Streams io);
 int run_create(const LoadApi& load, Streams io);
 int run_export(const LoadApi& load, const std::vector<std::string>& arguments, Streams io);
 // The records in the editor as a .reg text; what is changed there is
 // stored once the text checks, nothing otherwise.
-int run_edit(const LoadApi& load, Streams io);
-int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown, Streams io);
+int run_edit(const LoadApi& load, store::Scope scope, Streams io);
+int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown,
+               store::Scope scope, Streams io);
 
 }  // namespace vantorctl

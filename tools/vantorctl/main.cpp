@@ -61,6 +61,44 @@ std::shared_ptr<T> argument(T initial = T()) {
     return std::make_shared<T>(std::move(initial));
 }
 
+// --machine and --user for a command that writes: where its writes go.
+// Either is refused (2) where there is one store; a chosen store this
+// process may not write stops the command (1) before anything is read or
+// written.
+std::shared_ptr<vantorctl::store::Scope> add_scope(CLI::App& command) {
+    auto scope = argument(vantorctl::store::Scope::kEither);
+    auto* machine = command.add_flag_callback(
+        "--machine", [scope] { *scope = vantorctl::store::Scope::kMachine; },
+        "Write to the machine's store, for every user without a value of their own");
+    auto* user = command.add_flag_callback(
+        "--user", [scope] { *scope = vantorctl::store::Scope::kUser; },
+        "Write to your own store, for you alone");
+    machine->excludes(user);
+    return scope;
+}
+
+// Runs `run` with its writes steered to `scope` (add_scope()).
+int in_scope(vantorctl::store::Scope scope, const char* command, const LoadApi& load,
+             const std::function<int(const LoadApi&, vantorctl::store::Scope)>& run, Streams io) {
+    if (scope == vantorctl::store::Scope::kEither) return run(load, scope);
+    std::string error;
+    if (!vantorctl::store::write_to(scope, &error)) {
+        io.err << "vantorctl " << command << ": " << error << "\n";
+        return vantorctl::kExitBadInput;
+    }
+    const LoadApi checked = [&]() -> const vantorctl::Api* {
+        const vantorctl::Api* api = load();
+        if (api == nullptr) return nullptr;
+        if (const std::string refusal = vantorctl::store::write_refusal(); !refusal.empty()) {
+            io.err << "vantorctl " << command << ": " << refusal << "\n";
+            io.err << "vantorctl " << command << ": nothing was written\n";
+            return nullptr;
+        }
+        return api;
+    };
+    return run(checked, scope);
+}
+
 Run define_show(CLI::App& show) {
     auto which = argument<std::string>();
     auto json = argument(false);
@@ -93,8 +131,14 @@ Run define_set(CLI::App& set) {
     set.footer(kSetHelp);
     auto assignments = argument<std::vector<std::string>>();
     set.add_option("NAME=VALUE", *assignments, "Values to change")->required();
-    return [assignments](const LoadApi& load, Streams io) {
-        return vantorctl::run_set(load, *assignments, io);
+    auto scope = add_scope(set);
+    return [assignments, scope](const LoadApi& load, Streams io) {
+        return in_scope(
+            *scope, "set", load,
+            [&](const LoadApi& checked, vantorctl::store::Scope chosen) {
+                return vantorctl::run_set(checked, *assignments, chosen, io);
+            },
+            io);
     };
 }
 
@@ -102,8 +146,26 @@ Run define_reset(CLI::App& reset) {
     auto what = argument<std::vector<std::string>>();
     reset.add_option("what", *what,
                      "game, keys or all (the default), or the names of values to reset");
+    auto scope = add_scope(reset);
+    return [what, scope](const LoadApi& load, Streams io) {
+        return in_scope(
+            *scope, "reset", load,
+            [&](const LoadApi& checked, vantorctl::store::Scope chosen) {
+                return vantorctl::run_reset(checked, *what, chosen, io);
+            },
+            io);
+    };
+}
+
+Run define_unset(CLI::App& unset) {
+    auto what = argument<std::vector<std::string>>();
+    unset.add_option("what", *what, "game, keys or all, or the names of values")->required();
+    unset.footer(
+        "Removes your own values from your own store, so that the machine's show through "
+        "(where the machine's store holds none, the defaults). Refused where there is one store "
+        "(--registry, VANTOR_REGISTRY, Windows).\n");
     return
-        [what](const LoadApi& load, Streams io) { return vantorctl::run_reset(load, *what, io); };
+        [what](const LoadApi& load, Streams io) { return vantorctl::run_unset(load, *what, io); };
 }
 
 Run define_list(CLI::App& list) {
@@ -137,8 +199,14 @@ Run define_swap(CLI::App& swap) {
     auto second = argument<std::string>();
     swap.add_option("A", *first, "A key binding (Fire, Weapons, ...)")->required();
     swap.add_option("B", *second, "The key binding to trade keys with")->required();
-    return [first, second](const LoadApi& load, Streams io) {
-        return vantorctl::run_swap(load, *first, *second, io);
+    auto scope = add_scope(swap);
+    return [first, second, scope](const LoadApi& load, Streams io) {
+        return in_scope(
+            *scope, "swap", load,
+            [&](const LoadApi& checked, vantorctl::store::Scope chosen) {
+                return vantorctl::run_swap(checked, *first, *second, chosen, io);
+            },
+            io);
     };
 }
 
@@ -162,7 +230,15 @@ Run define_edit(CLI::App& edit) {
         "the system's editor. Once it is saved and the editor quits, what was changed is "
         "stored; a text that does not read as the records is refused with the reason, and on "
         "a terminal offered to be edited again. Only the values changed are written.\n");
-    return vantorctl::run_edit;
+    auto scope = add_scope(edit);
+    return [scope](const LoadApi& load, Streams io) {
+        return in_scope(
+            *scope, "edit", load,
+            [&](const LoadApi& checked, vantorctl::store::Scope chosen) {
+                return vantorctl::run_edit(checked, chosen, io);
+            },
+            io);
+    };
 }
 
 Run define_import(CLI::App& import_command) {
@@ -171,8 +247,14 @@ Run define_import(CLI::App& import_command) {
     import_command.add_option("FILE", *file, "File to read, or - for standard input")->required();
     import_command.add_flag("--ignore-unknown", *ignore_unknown,
                             "Skip keys and values the game does not use");
-    return [file, ignore_unknown](const LoadApi& load, Streams io) {
-        return vantorctl::run_import(load, *file, *ignore_unknown, io);
+    auto scope = add_scope(import_command);
+    return [file, ignore_unknown, scope](const LoadApi& load, Streams io) {
+        return in_scope(
+            *scope, "import", load,
+            [&](const LoadApi& checked, vantorctl::store::Scope chosen) {
+                return vantorctl::run_import(checked, *file, *ignore_unknown, chosen, io);
+            },
+            io);
     };
 }
 
@@ -181,6 +263,7 @@ constexpr Command kCommands[] = {
     {"get", "Prints values, one a line", define_get},
     {"set", "Changes settings or key bindings", define_set},
     {"reset", "Stores the defaults, of a record or of single values", define_reset},
+    {"unset", "Removes your own values, so that the machine's show through", define_unset},
     {"list", "Lists every value: record, type, range, default, meaning", define_list},
     {"swap", "Trades the keys of two key bindings", define_swap},
     {"create", "Creates both keys, overwriting every value with its default", define_create},

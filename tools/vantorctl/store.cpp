@@ -14,6 +14,18 @@ std::string named() {
     return text;
 }
 
+const char* scope_option(Scope scope) {
+    switch (scope) {
+        case Scope::kMachine:
+            return "--machine";
+        case Scope::kUser:
+            return "--user";
+        case Scope::kEither:
+            break;
+    }
+    return "";
+}
+
 const char* source_name(Source source) {
     switch (source) {
         case Source::kMachine:

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,40 @@ namespace vantorctl::store {
 // sets VANTOR_REGISTRY for it. Returns false, saying why, on Windows or for
 // an empty path.
 bool use_file(const std::string& path, std::string* error);
+
+// Which store a command writes to: where the library's rule puts each value,
+// or the one chosen (--machine, --user).
+enum class Scope { kEither, kMachine, kUser };
+
+// "--machine", "--user", or "" for kEither.
+const char* scope_option(Scope scope);
+
+// Makes the library write every value to the store `scope` names, and
+// nowhere else: sets VANTOR_WRITE_TO for it. Returns false, saying why,
+// where there are not two stores to choose from (one hive file, as
+// --registry and VANTOR_REGISTRY give, or Windows).
+bool write_to(Scope scope, std::string* error);
+
+// True where there is a user's store besides the machine's (natively, two
+// hive files): unset and the scopes need one.
+bool has_user_store();
+
+// Empty when this process may write the store that writes go to now (the
+// library's choice, as VANTOR_WRITE_TO steers it); else what stops it,
+// naming the file, and what to do. Asked before a command with a chosen
+// scope reads or writes anything, so that a refused one writes nothing.
+std::string write_refusal();
+
+// True when this process may write the machine's store.
+bool may_write_machine();
+
+// Removes from the user's own store the values of `record` named in
+// `fields`, so that the machine's show through; the fields removed go to
+// *removed (a value the user's store does not hold is not). False, with what
+// failed, the file and what to do in *error, when the store could not be
+// changed.
+bool remove_own(Record record, const std::vector<const Setting*>& fields,
+                std::vector<const Setting*>* removed, std::string* error);
 
 // The parts a hive file plays.
 inline constexpr std::string_view kMachineRole = "machine";
@@ -93,10 +128,25 @@ class Sources {
     // True when there is a user's hive besides the machine's.
     bool layered() const { return stores_.size() > 1; }
     Source of(const Setting& field) const;
-    // True when the value shown, `records`' field, comes from the user's hive
-    // and differs from what the machine's gives (its value, or the default
-    // where it holds none). False when the machine's hive cannot be read.
-    bool off_machine(const Setting& field, const Records& records) const;
+
+    // What the machine's store gives for a value: its own (`held`), or the
+    // default where it holds none.
+    struct Machine {
+        std::string text;
+        std::uint32_t number = 0;
+        bool held = false;
+    };
+    // When the value shown, `records`' field, comes from the user's hive and
+    // differs from what the machine's gives: what the machine's gives, which
+    // the user's value hides (and `unset` brings back). Nothing otherwise,
+    // and when the machine's hive cannot be read.
+    std::optional<Machine> hidden(const Setting& field, const Records& records) const;
+    // True when hidden() gives a value.
+    bool off_machine(const Setting& field, const Records& records) const {
+        return hidden(field, records).has_value();
+    }
+    // The user's hive, or empty.
+    std::string user_file() const;
 
   private:
     std::vector<Store> stores_;

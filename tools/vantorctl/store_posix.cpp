@@ -12,6 +12,7 @@
 #include "files.h"
 #include "hive/format.h"
 #include "registry/codes.h"
+#include "registry/hive/folders.h"
 #include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
 #include "store.h"
@@ -80,6 +81,15 @@ std::string described(const Layer& layer, std::string* next_step) {
     return {};
 }
 
+// "status 5 (access denied)".
+std::string status_words(std::int32_t status) {
+    std::string text = "status " + std::to_string(status);
+    if (const vantor::reg::StatusInfo* info = vantor::reg::find_status(status)) {
+        text += std::string(" (") + info->text + ")";
+    }
+    return text;
+}
+
 // The folder `path` is in.
 std::string folder_of(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -137,6 +147,31 @@ std::string not_writable(const std::string& path) {
     return {};
 }
 
+// Why a write to `file` failed with `status`, as far as can be told, with
+// what to do; `foreign` when the store refused it as a user's hive in
+// someone else's folders.
+std::string failure_at(const File& file, bool foreign, std::int32_t status) {
+    if (std::string cause = not_writable(file.path); !cause.empty()) {
+        return cause + "; " + use_another(file);
+    }
+    if (foreign) {
+        return "cannot write " + file.path +
+               ": its folder belongs to another user, and a hive of your own is only ever "
+               "written in yours; " +
+               use_another(file);
+    }
+    switch (status) {
+        case vantor::reg::kDiskFull:
+            return "cannot write " + file.path + ": " + system_reason(ENOSPC) +
+                   "; make room on its disk and try again";
+        case vantor::reg::kLockViolation:
+            return "another program held " + file.path +
+                   ".lock for more than 10 seconds; try again when it is done";
+        default:
+            return {};
+    }
+}
+
 }  // namespace
 
 bool use_file(const std::string& path, std::string* error) {
@@ -170,26 +205,65 @@ std::string problem(std::string* next_step) {
 
 std::string write_failure(std::string_view key_path, std::int32_t status) {
     const vantor::store::Target target = Layers::read().target_of(key_path);
+    if (target.path.empty()) return {};
+    return failure_at({target.path, role_of(target.role)}, target.foreign, status);
+}
+
+bool has_user_store() { return files().size() > 1; }
+
+bool write_to(Scope scope, std::string* error) {
+    if (scope == Scope::kEither) return true;
+    if (!has_user_store()) {
+        *error = std::string(scope_option(scope)) +
+                 " chooses between the machine's store and your own, and here there is one: " +
+                 files().front().path + (one_file_named() ? " (VANTOR_REGISTRY)" : "") +
+                 ", which takes every change";
+        return false;
+    }
+    if (::setenv("VANTOR_WRITE_TO", scope == Scope::kMachine ? "machine" : "user", 1) != 0) {
+        *error = "cannot set VANTOR_WRITE_TO: " + system_reason(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string write_refusal() {
+    const std::string_view key_path = record_key_path(Record::kGame);
+    const vantor::store::Target target = Layers::read().target_of(key_path);
+    if (target.refusal == vantor::reg::kSuccess) return {};
+    if (target.path.empty()) return "there is no store of your own here";
     const File file{target.path, role_of(target.role)};
-    if (std::string cause = not_writable(file.path); !cause.empty()) {
-        return cause + "; " + use_another(file);
+    if (std::string why = failure_at(file, target.foreign, target.refusal); !why.empty()) {
+        return why;
     }
-    if (target.foreign) {
-        return "cannot write " + file.path +
-               ": its folder belongs to another user, and a hive of your own is only ever "
-               "written in yours; " +
-               use_another(file);
+    return "cannot write " + file.path + ": " + status_words(target.refusal);
+}
+
+bool may_write_machine() {
+    vantor::store::Hives hives = vantor::store::find_hives();
+    hives.write_to = vantor::store::WriteTo::kMachine;
+    return vantor::store::write_target(hives, false).refusal == vantor::reg::kSuccess;
+}
+
+bool remove_own(Record record, const std::vector<const Setting*>& fields,
+                std::vector<const Setting*>* removed, std::string* error) {
+    const vantor::store::Hives hives = vantor::store::find_hives();
+    std::vector<std::string> names;
+    for (const Setting* field : fields) names.emplace_back(field->name);
+    std::vector<std::string> gone;
+    const std::int32_t status =
+        vantor::store::remove_own_values(hives, record_key_path(record), names, &gone);
+    removed->clear();
+    for (const std::string& name : gone) {
+        if (const Setting* field = find_field(name)) removed->push_back(field);
     }
-    switch (status) {
-        case vantor::reg::kDiskFull:
-            return "cannot write " + file.path + ": " + system_reason(ENOSPC) +
-                   "; make room on its disk and try again";
-        case vantor::reg::kLockViolation:
-            return "another program held " + file.path +
-                   ".lock for more than 10 seconds; try again when it is done";
-        default:
-            return {};
-    }
+    if (status == vantor::reg::kSuccess) return true;
+    const File file{hives.user, kUserRole};
+    const bool foreign = status == vantor::reg::kAccessDenied && !file.path.empty() &&
+                         vantor::store::check_own(file.path) != vantor::reg::kSuccess;
+    *error = failure_at(file, foreign, status);
+    if (error->empty()) *error = "cannot change " + file.path + ": " + status_words(status);
+    return false;
 }
 
 Sources Sources::read() {
@@ -209,10 +283,11 @@ Source Sources::of(const Setting& field) const {
     return holder->role == vantor::store::Role::kUser ? Source::kUser : Source::kMachine;
 }
 
-bool Sources::off_machine(const Setting& field, const Records& records) const {
-    if (!layered() || of(field) != Source::kUser) return false;
+std::optional<Sources::Machine> Sources::hidden(const Setting& field,
+                                                const Records& records) const {
+    if (!layered() || of(field) != Source::kUser) return std::nullopt;
     const Layer& machine = layers_->layers().front();
-    if (machine.unreadable) return false;
+    if (machine.unreadable) return std::nullopt;
     std::optional<Assignment> value;
     if (const vantor::hive::StoredKey* key =
             machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
@@ -221,9 +296,16 @@ bool Sources::off_machine(const Setting& field, const Records& records) const {
             value = check_stored_value(field, stored->type, stored->data, &problem);
         }
     }
+    const bool held = value.has_value();
     if (!value) value = Assignment{&field, field.default_text, field.default_number};
-    if (field.kind == Kind::kText) return get_text(records, field) != value->text;
-    return get_number(records, field) != value->number;
+    const bool differs = field.kind == Kind::kText ? get_text(records, field) != value->text
+                                                   : get_number(records, field) != value->number;
+    if (!differs) return std::nullopt;
+    return Machine{value->text, value->number, held};
+}
+
+std::string Sources::user_file() const {
+    return layered() ? layers_->layers().back().path : std::string();
 }
 
 std::string help() {
@@ -235,7 +317,9 @@ std::string help() {
            "  VANTOR_REGISTRY       one hive file in place of both; --registry sets it.\n"
            "  VANTOR_USER_REGISTRY  your own hive file (default: "
            "${XDG_STATE_HOME:-$HOME/.local/state}/vantor/user.reg;\n"
-           "                        root's is in its home folder in the password database).\n";
+           "                        root's is in its home folder in the password database).\n"
+           "  VANTOR_WRITE_TO       machine or user: every change goes to that store alone;\n"
+           "                        --machine and --user set it.\n";
 }
 
 }  // namespace vantorctl::store

@@ -16,11 +16,36 @@ std::string problem(std::string*) { return {}; }
 
 std::string write_failure(std::string_view, std::int32_t) { return {}; }
 
+bool write_to(Scope scope, std::string* error) {
+    if (scope == Scope::kEither) return true;
+    *error = std::string(scope_option(scope)) +
+             " chooses between the machine's hive file and your own, which Windows does not "
+             "have: there the settings are in the registry";
+    return false;
+}
+
+bool has_user_store() { return false; }
+
+std::string write_refusal() { return {}; }
+
+bool may_write_machine() { return false; }
+
+bool remove_own(Record, const std::vector<const Setting*>&, std::vector<const Setting*>* removed,
+                std::string* error) {
+    removed->clear();
+    *error = "there is no store of your own on Windows: the settings are in the registry";
+    return false;
+}
+
 Sources Sources::read() { return {}; }
 
 Source Sources::of(const Setting&) const { return Source::kUnknown; }
 
-bool Sources::off_machine(const Setting&, const Records&) const { return false; }
+std::optional<Sources::Machine> Sources::hidden(const Setting&, const Records&) const {
+    return std::nullopt;
+}
+
+std::string Sources::user_file() const { return {}; }
 
 std::string help() {
     return "The settings are in the Windows registry, under HKEY_LOCAL_MACHINE\\Software\\QUORIX "

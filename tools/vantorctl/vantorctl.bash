@@ -56,7 +56,7 @@ _vantorctl() {
     _init_completion -n = || return
     local _vantorctl_tool=${words[0]}
 
-    local commands="show get set reset list swap create export import edit"
+    local commands="show get set reset unset list swap create export import edit"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -95,15 +95,29 @@ _vantorctl() {
             _vantorctl_quote
         fi
         ;;
-    reset)
-        _vantorctl_match $'game\nkeys\nall\n'"$(_vantorctl_list --names)" "$cur"
-        _vantorctl_quote
+    reset | unset)
+        if [[ $cur == -* ]]; then
+            [[ $command == reset ]] && COMPREPLY=($(compgen -W $'--machine\n--user\n--help' -- "$cur"))
+            [[ $command == unset ]] && COMPREPLY=($(compgen -W $'--help' -- "$cur"))
+        else
+            _vantorctl_match $'game\nkeys\nall\n'"$(_vantorctl_list --names)" "$cur"
+            _vantorctl_quote
+        fi
         ;;
     swap)
-        _vantorctl_match "$(_vantorctl_list --names keys)" "$cur"
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W $'--machine\n--user\n--help' -- "$cur"))
+        else
+            _vantorctl_match "$(_vantorctl_list --names keys)" "$cur"
+        fi
+        ;;
+    edit)
+        COMPREPLY=($(compgen -W $'--machine\n--user\n--help' -- "$cur"))
         ;;
     set)
-        if [[ $cur == *=* ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W $'--machine\n--user\n--help' -- "$cur"))
+        elif [[ $cur == *=* ]]; then
             _vantorctl_key_value
         else
             _vantorctl_match "$(_vantorctl_list --names)" "$cur" =
@@ -117,7 +131,7 @@ _vantorctl() {
         ;;
     import)
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W $'--ignore-unknown\n--help' -- "$cur"))
+            COMPREPLY=($(compgen -W $'--ignore-unknown\n--machine\n--user\n--help' -- "$cur"))
         else
             _filedir reg
         fi

@@ -26,7 +26,7 @@ function __vantorctl_assignments
     printf '%s\n' $name=$keys
 end
 
-set -l commands show get set reset list swap create export import edit
+set -l commands show get set reset unset list swap create export import edit
 complete -c vantorctl -f
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l library -r -F -d 'The settings library to use'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l registry -r -F -d 'One hive file in place of both'
@@ -37,6 +37,7 @@ complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a show -d 
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a get -d 'Print values, one a line'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a set -d 'Change settings or key bindings'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a reset -d 'Store the defaults'
+complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a unset -d 'Remove your own values: the machine\'s show'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a list -d 'List every value'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a swap -d 'Trade the keys of two key bindings'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -a create -d 'Create both keys at their defaults'
@@ -50,8 +51,10 @@ complete -c vantorctl -n "__fish_seen_subcommand_from show" -l changed -d 'Only 
 complete -c vantorctl -n "__fish_seen_subcommand_from list" -l names -d 'Print only the names'
 complete -c vantorctl -n "__fish_seen_subcommand_from list" -l key-names -d 'Print the key names'
 complete -c vantorctl -n "__fish_seen_subcommand_from get" -a '(__vantorctl_list --names)' -d Value
-complete -c vantorctl -n "__fish_seen_subcommand_from reset" -a 'game keys all' -d Record
-complete -c vantorctl -n "__fish_seen_subcommand_from reset" -a '(__vantorctl_list --names)' -d Value
+complete -c vantorctl -n "__fish_seen_subcommand_from reset unset" -a 'game keys all' -d Record
+complete -c vantorctl -n "__fish_seen_subcommand_from reset unset" -a '(__vantorctl_list --names)' -d Value
+complete -c vantorctl -n "__fish_seen_subcommand_from set reset swap import edit" -l machine -d 'Write to the machine\'s store'
+complete -c vantorctl -n "__fish_seen_subcommand_from set reset swap import edit" -l user -d 'Write to your own store'
 complete -c vantorctl -n "__fish_seen_subcommand_from swap" -a '(__vantorctl_list --names keys)' -d 'Key binding'
 complete -c vantorctl -n "__fish_seen_subcommand_from set" -a '(__vantorctl_assignments)'
 complete -c vantorctl -n "__fish_seen_subcommand_from export" -a 'game keys all' -d Record

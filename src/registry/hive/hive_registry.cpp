@@ -18,6 +18,9 @@
 //   the machine's, and never land unseen in some user's hive. So the
 //   machine's hive is never written by who may not write it, and no one
 //   reads another user's hive.
+// - $VANTOR_WRITE_TO (paths.h) overrides this choice: every write goes to
+//   the hive it names, the readers' seeding too, and fails where this
+//   caller may not write that hive; it never goes to the other.
 // - A user's hive is written only where its folders are the caller's own
 //   (check_own()): never in, or through a link to, someone else's.
 // - Every call reads both hives, and a hive that fails to read fails the

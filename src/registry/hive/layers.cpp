@@ -1,14 +1,18 @@
 #include "registry/hive/layers.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 
 #include "registry/hive/cache.h"
 #include "registry/hive/errno_status.h"
 #include "registry/hive/fd.h"
 #include "registry/hive/folders.h"
+#include "registry/hive/hive_file.h"
 #include "registry/hive/io.h"
 #include "registry/hive/text.h"
 
@@ -66,7 +70,18 @@ bool goes_without(Role role, reg::Status status, bool layered) noexcept {
 Target write_target(const Hives& hives, bool in_user) {
     Target target;
     bool to_user = in_user;
-    if (!to_user) {
+    if (hives.write_to == WriteTo::kMachine) {
+        to_user = false;
+        target.refusal = check_writable(hives.machine, &target.error);
+    } else if (hives.write_to == WriteTo::kUser) {
+        to_user = true;
+        if (hives.user.empty()) {
+            target.role = Role::kUser;
+            target.refusal = reg::kAccessDenied;
+            target.error = EACCES;
+            return target;
+        }
+    } else if (!to_user) {
         target.refusal = check_writable(hives.machine, &target.error);
         to_user = target.refusal != reg::kSuccess && target.error == EACCES && ::geteuid() != 0 &&
                   !hives.user.empty();
@@ -81,6 +96,59 @@ Target write_target(const Hives& hives, bool in_user) {
     }
     target.path = to_user ? hives.user : hives.machine;
     return target;
+}
+
+reg::Status remove_own_values(const Hives& hives, std::string_view key_path,
+                              const std::vector<std::string>& names,
+                              std::vector<std::string>* removed) {
+    removed->clear();
+    if (hives.user.empty()) return reg::kAccessDenied;
+    // No hive (nor its folder): nothing of the user's to remove, and no
+    // folder to judge.
+    struct stat info {};
+    if (io::fstatat(AT_FDCWD, hives.user.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
+        (errno == ENOENT || errno == ENOTDIR)) {
+        return reg::kSuccess;
+    }
+    reg::Status status = check_own(hives.user);
+    if (status != reg::kSuccess) return status;
+    std::vector<std::string> gone;
+    status = update(hives.user, Create::kNo, [&](hive::Hive& hive, Change& change) {
+        gone.clear();
+        hive::StoredKey* key = hive.find(key_path);
+        if (key == nullptr) return reg::kSuccess;
+        std::vector<hive::Value>& values = key->values;
+        for (auto value = values.begin(); value != values.end();) {
+            const bool named = std::any_of(
+                names.begin(), names.end(),
+                [&](const std::string& name) { return hive::iequals(name, value->name); });
+            if (!named) {
+                ++value;
+                continue;
+            }
+            gone.push_back(value->name);
+            value = values.erase(value);
+        }
+        if (gone.empty()) return reg::kSuccess;
+        change.changed = true;
+        change.only = key;
+        const std::string below = key->path + "\\";
+        const bool parent =
+            std::any_of(hive.keys.begin(), hive.keys.end(), [&](const hive::StoredKey& other) {
+                return other.path.size() > below.size() &&
+                       hive::iequals(std::string_view(other.path).substr(0, below.size()), below);
+            });
+        if (values.empty() && !parent) {
+            const auto index = key - hive.keys.data();
+            change.only = nullptr;
+            hive.keys.erase(hive.keys.begin() + index);
+        }
+        return reg::kSuccess;
+    });
+    // Gone meanwhile: nothing of the user's to remove.
+    if (status == reg::kFileNotFound) return reg::kSuccess;
+    if (status == reg::kSuccess) *removed = std::move(gone);
+    return status;
 }
 
 Layers Layers::read() { return read(find_hives()); }

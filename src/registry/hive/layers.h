@@ -44,7 +44,25 @@ struct Target {
 // a link), or by root, is still the target: the write fails with its
 // status, and a machine-wide change never lands unseen in a user's hive. A
 // user's hive is written only in folders of the caller's own.
+//
+// With hives.write_to set, the hive it names, whatever the rule above: the
+// write fails when this process may not write it (and, for kUser without a
+// user's hive, with kAccessDenied and an empty path).
 Target write_target(const Hives& hives, bool in_user);
+
+// Removes the values `names` (in any case) of the key `key_path` from the
+// caller's own hive, so that the machine's show through, and the key itself
+// once it holds no value and no subkey: a user's hive that holds a key takes
+// every write of it (write_target()), which must go back to the machine's.
+// The hive is changed as the library changes it (hive_file.h's update():
+// under the writers' lock, replaced whole), and only when it is the
+// caller's own (check_own()). Sets *removed to the names removed, as the
+// hive spelled them; a missing hive, key or value removes nothing. Returns
+// kAccessDenied when there is no user's hive (one hive alone), else the
+// write's status: kBadDb for a corrupt hive, which is never changed.
+reg::Status remove_own_values(const Hives& hives, std::string_view key_path,
+                              const std::vector<std::string>& names,
+                              std::vector<std::string>* removed);
 
 // Why the library cannot read a hive: every call then fails.
 struct Problem {

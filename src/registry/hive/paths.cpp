@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "hive/model.h"
+
 #ifndef VANTOR_DEFAULT_REGISTRY
 #error "VANTOR_DEFAULT_REGISTRY must name the machine's hive file"
 #endif
@@ -92,14 +94,25 @@ std::string inside(std::string folder, const char* name) {
     return folder + "/" + name;
 }
 
+// $VANTOR_WRITE_TO, in any case (ASCII, whatever the locale); kEither for
+// any other value.
+WriteTo write_to() noexcept {
+    const char* value = variable("VANTOR_WRITE_TO");
+    if (value == nullptr) return WriteTo::kEither;
+    if (hive::iequals(value, "machine")) return WriteTo::kMachine;
+    if (hive::iequals(value, "user")) return WriteTo::kUser;
+    return WriteTo::kEither;
+}
+
 }  // namespace
 
 const char* default_machine_hive() noexcept { return VANTOR_DEFAULT_REGISTRY; }
 
 Hives find_hives() {
-    if (const char* single = variable("VANTOR_REGISTRY")) return {single, {}};
+    if (const char* single = variable("VANTOR_REGISTRY")) return {single, {}, write_to()};
     Hives hives{VANTOR_DEFAULT_REGISTRY, {}};
     if (::getauxval(AT_SECURE) != 0) return hives;
+    hives.write_to = write_to();
     if (const char* user = variable("VANTOR_USER_REGISTRY")) {
         hives.user = user;
     } else if (const char* state =

@@ -12,6 +12,12 @@
 // root's environment may be a user's (sudo -E), whose hive root must not
 // take for its own.
 //
+// $VANTOR_WRITE_TO chooses the hive every write goes to, whatever the usual
+// rule would choose (hive_registry.cpp): "machine" the machine's hive (the
+// one file with $VANTOR_REGISTRY), "user" the caller's own, in any case. A
+// write that may not go there fails; it never goes to the other hive. Any
+// other value is ignored. Reads are as without it.
+//
 // A program running set-user-ID or set-group-ID is not told where to read or
 // write by whoever starts it: it ignores every variable and uses the
 // machine's hive alone. (hive_registry.cpp tells how the two hives are used.)
@@ -24,9 +30,17 @@ namespace vantor::store {
 // The machine's hive when no variable says otherwise.
 const char* default_machine_hive() noexcept;
 
+// Where writes go.
+enum class WriteTo {
+    kEither,   // by the usual rule
+    kMachine,  // to the machine's hive alone
+    kUser,     // to the caller's own alone (with no such hive, nowhere)
+};
+
 struct Hives {
     std::string machine;  // the machine's hive, or the one file $VANTOR_REGISTRY names
     std::string user;     // the caller's own hive; empty when there is none
+    WriteTo write_to = WriteTo::kEither;
 };
 
 // The hives as the environment gives them now. May throw std::bad_alloc.
