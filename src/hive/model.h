@@ -17,8 +17,18 @@ namespace vantor::hive {
 // ASCII case-insensitive equality, as the registry compares names.
 bool iequals(std::string_view a, std::string_view b) noexcept;
 
+// The registry's limits on keys and names, in characters (a byte of the
+// game's text, a UTF-16 unit in Wine's files). Windows documents 512 levels
+// of keys; Wine sets no limit on the depth, takes key names of up to 256
+// characters and value names of up to 16,383, and refuses longer ones with
+// ERROR_INVALID_PARAMETER. A hive that breaks them is corrupt.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxKeyNameLength = 256;
+inline constexpr std::size_t kMaxValueNameLength = 16383;
+
 // True when `path` names a key the hive can hold: non-empty components
-// separated by single backslashes, without NUL, CR or LF bytes.
+// separated by single backslashes, without NUL, CR or LF bytes, within the
+// limits above (each byte a character).
 bool valid_key_path(std::string_view path) noexcept;
 
 struct Value {
