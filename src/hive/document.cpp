@@ -263,8 +263,13 @@ bool Document::delete_key(std::string_view path) {
                         removals_.end());
         removals_.push_back(Patch{layout.lead, layout.end, {}, next_order_++, PathIndex::kNone, 0});
     }
+    // The parent stays: one without a line of its own that loses its last
+    // subkey gets one now.
     const std::uint32_t parent = layout_[key].parent;
-    if (parent != PathIndex::kNone) --layout_[parent].children;
+    if (parent != PathIndex::kNone) {
+        --layout_[parent].children;
+        mark(parent);
+    }
     touch(parent);
     // The keys that stay, renumbered.
     std::vector<std::uint32_t> number(hive_.keys.size(), PathIndex::kNone);
@@ -348,7 +353,7 @@ void Document::add_value_patches(std::uint32_t key, std::uint64_t now,
             --stamp_end;
         }
         patches->push_back(Patch{base + close + 1, base + stamp_end, writer::wine_seconds(now),
-                                 next_order_++, PathIndex::kNone, 0});
+                                 next_order_++, PathIndex::kNone, 0, true});
         std::string time = with_eol(writer::wine_time_line(now), line_end);
         if (layout.time_end != 0) {
             patches->push_back(Patch{base + layout.time_begin, base + layout.time_end,
@@ -478,7 +483,7 @@ void Document::commit(std::uint64_t now) {
     std::size_t at = 0;
     for (const Patch& patch : patches) {
         out.append(text_, at, patch.begin - at);
-        if (patch.begin == patch.end && !patch.text.empty() && !out.empty()) {
+        if (patch.begin == patch.end && !patch.in_line && !patch.text.empty() && !out.empty()) {
             // Added lines start a line of their own; a REGEDIT4 section
             // after a blank line.
             if (out.back() != '\n') out.append(line_end);

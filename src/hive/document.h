@@ -119,6 +119,7 @@ class Document {
         std::uint64_t order;     // among patches at the same place
         std::uint32_t key;       // the key whose section starts in `text`, or kNone
         std::size_t header = 0;  // where in `text` that key line starts
+        bool in_line = false;    // `text` goes within a line, not as lines of its own
     };
     class Builder;
 

@@ -644,8 +644,10 @@ bool Reader::wine_path(std::string_view line) {
             return fail("malformed key line");
         }
     }
+    // Names hold no NUL (Windows' calls take them NUL-terminated).
     if (path_.empty() || path_.front() == '\\' || path_.back() == '\\' ||
-        path_.find("\\\\") != std::string_view::npos) {
+        path_.find("\\\\") != std::string_view::npos ||
+        path_.find('\0') != std::string_view::npos) {
         return fail("malformed key line");
     }
     std::size_t depth = 1;
@@ -765,7 +767,8 @@ bool Reader::wine_value(std::string_view line, ValueLine* value) {
             value->name = name_buffer_;
             value->name_in_text = false;
         }
-        if (value->name.empty()) return false;  // the default value is "@"
+        // The default value is "@"; names hold no NUL.
+        if (value->name.empty() || value->name.find('\0') != std::string_view::npos) return false;
     } else {
         return false;
     }
