@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "hive/charset.h"
 #include "hive/reader.h"
 #include "hive/syntax.h"
 #include "hive/writer.h"
@@ -126,6 +127,29 @@ const StoredKey* Document::find(std::string_view path) const noexcept {
     return key == PathIndex::kNone ? nullptr : &hive_.keys[key];
 }
 
+bool Document::holds(std::string_view path, std::string_view name) const noexcept {
+    if (dialect_ == Dialect::kRegedit4) return valid_key_path(path) && valid_value_name(name);
+    // Wine's names are UTF-16: the limits count its units, and UTF-8 has at
+    // least as many bytes.
+    if (path.empty() || path.front() == '\\' || path.back() == '\\' ||
+        path.find("\\\\") != std::string_view::npos || path.find('\0') != std::string_view::npos ||
+        name.find('\0') != std::string_view::npos ||
+        (name.size() > kMaxValueNameLength && utf16_length(name) > kMaxValueNameLength)) {
+        return false;
+    }
+    std::size_t depth = 0;
+    for (std::size_t start = 0; start <= path.size(); ++depth) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end - start > kMaxKeyNameLength &&
+            utf16_length(path.substr(start, end - start)) > kMaxKeyNameLength) {
+            return false;
+        }
+        start = end + 1;
+    }
+    return depth <= kMaxKeyDepth;
+}
+
 std::uint32_t Document::key_number(std::string_view path) const noexcept {
     return index_.find(path);
 }
@@ -178,6 +202,7 @@ std::uint32_t Document::ensure(std::string_view path) {
 }
 
 bool Document::add_key(std::string_view path) {
+    if (!holds(path)) return false;
     const std::size_t keys = hive_.keys.size();
     ensure(path);
     return hive_.keys.size() != keys;
@@ -185,6 +210,7 @@ bool Document::add_key(std::string_view path) {
 
 bool Document::set_value(std::string_view path, std::string_view name, std::uint32_t type,
                          std::string_view data) {
+    if (!holds(path, name)) return false;
     const std::size_t keys = hive_.keys.size();
     const std::uint32_t key = ensure(path);
     std::vector<Value>& values = hive_.keys[key].values;
@@ -467,6 +493,12 @@ void Document::commit(std::uint64_t now) {
         patches.push_back(new_section(key, now));
         patches.back().order = next_order_++;
     }
+    if (patches.empty()) {
+        // Keys marked that keep their lines as they are.
+        for (const std::uint32_t key : dirty_) layout_[key].dirty = layout_[key].touched = false;
+        dirty_.clear();
+        return;
+    }
     std::sort(patches.begin(), patches.end(), [](const Patch& a, const Patch& b) {
         if (a.begin != b.begin) return a.begin < b.begin;
         if (a.end != b.end) return a.end < b.end;
@@ -475,7 +507,9 @@ void Document::commit(std::uint64_t now) {
 
     // The new text, and where each new or edited key's section starts in it.
     const std::string line_end = eol();
-    std::string out;
+    // Into the buffer of the text before last: no new pages to fault in.
+    std::string out = std::move(spare_);
+    out.clear();
     std::size_t growth = 0;
     for (const Patch& patch : patches) growth += patch.text.size() + 2 * line_end.size();
     out.reserve(text_.size() + growth);
@@ -486,7 +520,13 @@ void Document::commit(std::uint64_t now) {
         if (patch.begin == patch.end && !patch.in_line && !patch.text.empty() && !out.empty()) {
             // Added lines start a line of their own; a REGEDIT4 section
             // after a blank line.
-            if (out.back() != '\n') out.append(line_end);
+            // (A last line ending in a lone CR gets its LF: the CR was read
+            // as part of its line end.)
+            if (out.back() == '\r') {
+                out.push_back('\n');
+            } else if (out.back() != '\n') {
+                out.append(line_end);
+            }
             if (patch.key != PathIndex::kNone && dialect_ == Dialect::kRegedit4) {
                 const std::size_t last = out.rfind('\n', out.size() - 2);
                 const std::string_view line =
@@ -512,6 +552,11 @@ void Document::commit(std::uint64_t now) {
         moved_by[i] = total;
     }
     const auto moved = [&](std::size_t position, bool is_end) {
+        // Most keys lie before the first patch, or after the last.
+        if (position < patches.front().begin) return position;
+        if (position > patches.back().end) {
+            return static_cast<std::size_t>(static_cast<std::ptrdiff_t>(position) + total);
+        }
         // The patches end in order: they do not overlap.
         std::size_t count = static_cast<std::size_t>(
             std::upper_bound(patches.begin(), patches.end(), position,
@@ -532,6 +577,7 @@ void Document::commit(std::uint64_t now) {
         layout.begin = moved(layout.begin, false);
         layout.end = moved(layout.end, true);
     }
+    spare_ = std::move(text_);
     text_ = std::move(out);
     for (const std::uint32_t key : dirty_) {
         KeyLayout& layout = layout_[key];

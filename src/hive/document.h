@@ -66,8 +66,10 @@ class Document {
     // The key at `path`, in any case, or nullptr: one hash of the path.
     const StoredKey* find(std::string_view path) const noexcept;
 
-    // Edits. Each takes a valid path (valid_key_path()) and returns whether
-    // it changed the hive.
+    // Edits. Each returns whether it changed the hive. A path or a value
+    // name the dialect cannot hold (valid_key_path(), valid_value_name(),
+    // in UTF-16 units for Wine's files) changes nothing: the caller refuses
+    // it first, with ERROR_INVALID_PARAMETER as the registry does.
     //
     // Adds the key and any missing parent.
     bool add_key(std::string_view path);
@@ -123,6 +125,7 @@ class Document {
     };
     class Builder;
 
+    bool holds(std::string_view path, std::string_view name = {}) const noexcept;
     std::uint32_t key_number(std::string_view path) const noexcept;
     std::uint32_t ensure(std::string_view path);
     void mark(std::uint32_t key);
@@ -137,6 +140,7 @@ class Document {
 
     Dialect dialect_;
     std::string text_;
+    std::string spare_;  // the text before the last commit, its buffer reused
     std::string arch_;
     Hive hive_;
     std::vector<KeyLayout> layout_;  // one for each key of hive_

@@ -31,6 +31,10 @@ bool valid_key_path(std::string_view path) noexcept {
     return true;
 }
 
+bool valid_value_name(std::string_view name) noexcept {
+    return name.size() <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
+}
+
 Value* StoredKey::find(std::string_view name) noexcept {
     for (Value& value : values) {
         if (iequals(value.name, name)) return &value;

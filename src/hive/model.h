@@ -31,6 +31,10 @@ inline constexpr std::size_t kMaxValueNameLength = 16383;
 // limits above (each byte a character).
 bool valid_key_path(std::string_view path) noexcept;
 
+// True when `name` can name a value: at most kMaxValueNameLength bytes, none
+// of them NUL (empty: the default value).
+bool valid_value_name(std::string_view name) noexcept;
+
 struct Value {
     std::string name;  // empty for the default value; never holds NUL
     std::uint32_t type = 0;

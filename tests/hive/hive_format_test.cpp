@@ -577,6 +577,21 @@ TEST(HiveDocument, RefusesKeysBeyondThePlatformsLimits) {
     EXPECT_TRUE(valid_key_path(nested(512, std::string(256, 'k'))));
     EXPECT_FALSE(valid_key_path(nested(513, "k")));
     EXPECT_FALSE(valid_key_path("a\\" + std::string(257, 'k')));
+    EXPECT_FALSE(valid_value_name(std::string(16384, 'v')));
+
+    // Nor does an edit make such a hive: it changes nothing.
+    for (const Dialect dialect : {Dialect::kRegedit4, Dialect::kWine}) {
+        Document document(dialect);
+        const std::string before = document.text();
+        EXPECT_FALSE(document.add_key(nested(513, "k")));
+        EXPECT_FALSE(document.set_value("a\\" + std::string(257, 'k'), "v", 4, dword(1)));
+        EXPECT_FALSE(document.set_value("a", std::string(16384, 'v'), 4, dword(1)));
+        EXPECT_FALSE(document.set_value("a", std::string("n\0ul", 4), 4, dword(1)));
+        EXPECT_FALSE(document.changed());
+        EXPECT_TRUE(document.set_value(nested(512, "k"), std::string(16383, 'v'), 4, dword(1)));
+        document.commit(kEditTime);
+        EXPECT_TRUE(Document::parse(document.text()));
+    }
 }
 
 }  // namespace
