@@ -2,8 +2,11 @@
 // values. Its text form (format.h) is what the store keeps on disk and what
 // vantorctl reads and writes as .reg files.
 //
-// Every key lies under HKEY_LOCAL_MACHINE; the model stores key paths
-// without that root ("Software\QUORIX\Game").
+// Every key lies under HKEY_LOCAL_MACHINE (or the root a Wine file names);
+// the model stores key paths without that root ("Software\QUORIX\Game").
+// Read from REGEDIT4, names and data are the bytes of the file (the game's
+// windows-1252); read from Wine's files, names and paths are UTF-8 and the
+// data are what Wine holds, UTF-16LE for strings (charset.h).
 #pragma once
 
 #include <cstddef>
