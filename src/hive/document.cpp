@@ -7,7 +7,6 @@
 
 #include "hive/charset.h"
 #include "hive/reader.h"
-#include "hive/syntax.h"
 #include "hive/writer.h"
 
 namespace vantor::hive {
@@ -63,11 +62,7 @@ class Document::Builder final : public reader::Sink {
         layout.header_end = section.header.end - section.header.begin;
         layout.end = section.header.end;
         layout.time_begin = layout.time_end = 0;
-        if (key == PathIndex::kNone) {
-            layout.values.clear();
-            // Read again: the values are the model's already.
-            return true;
-        }
+        layout.values.clear();  // read again: the values are the model's already
         return true;
     }
     void option(reader::Option kind, reader::Span line) override {
