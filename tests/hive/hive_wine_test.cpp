@@ -225,9 +225,11 @@ void check_prefix(const std::string& arch) {
     }
     EXPECT_EQ(lines_outside(system->text(), file_quorix), lines_outside(before, file_quorix));
 
-    // Wine reads the edit back.
+    // Wine reads the edit back, and finds nothing wrong in the file (its
+    // server, which loads it, would say "system.reg:LINE: ...").
     const std::string query =
         prefix.run({"reg", "query", "HKLM\\Software\\QUORIX\\Game", "/reg:32"});
+    EXPECT_EQ(query.find("system.reg:"), std::string::npos) << query;
     EXPECT_NE(query.find("Tank Type    REG_DWORD    0x7"), std::string::npos) << query;
     EXPECT_NE(query.find("User Name    REG_SZ    Ace "), std::string::npos) << query;
     EXPECT_EQ(query.find("Scenario"), std::string::npos) << query;
