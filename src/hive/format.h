@@ -1,10 +1,11 @@
-// The hive's text form: parse() reads it, serialize() writes it. Pure: both
-// work on strings; the store's file handling lives in registry/hive/.
+// The hive's text form, in two dialects told by the first line: REGEDIT4,
+// the stand-in registry's own files, and Wine's registry files (a prefix's
+// system.reg and user.reg). Pure: everything works on strings; the store's
+// file handling lives in registry/hive/. Document (document.h) reads either
+// and edits it keeping every byte it does not change; parse(), parse_key(),
+// serialize() and rewrite_section() are REGEDIT4's older interface.
 //
-// The hive is a REGEDIT4 text file, so a person can read, diff and back it
-// up.
-//
-// Grammar read by parse() (lines end in LF or CRLF; the last may lack one):
+// REGEDIT4 (lines end in LF or CRLF; the last may lack one):
 //
 //   file      := "REGEDIT4" EOL { line }
 //   line      := blank | comment | section | value
@@ -25,15 +26,41 @@
 //                next line, which may start with spaces or tabs
 //
 // Hex digits may be of either case. A REG_SZ string stands for exactly its
-// bytes: no terminating NUL is stored or implied. Anything else makes the
-// whole hive corrupt: an unknown escape, a missing quote, text after a value,
-// a value before any section, another root, an empty path component, a NUL
-// byte, a malformed hex list, two sections for the same key, or two values
-// of the same name in one key (names compare case-insensitively).
+// bytes: no terminating NUL is stored or implied.
+//
+// Wine ("WINE REGISTRY Version 2"; paths below the root its second line
+// names, HKEY_LOCAL_MACHINE in system.reg):
+//
+//   file      := "WINE REGISTRY Version 2" EOL { blank | comment | "#" option }
+//                { line }                         ("#arch=win64": the prefix's)
+//   line      := blank | ";" comment | section | "#" option | value
+//   section   := "[" wpath "]" [" " seconds]      the key's last change, Unix time
+//   option    := "time=" 1-16 hex digits          the same as a FILETIME
+//              | 'class="' wstring '"' | "link" | anything else (kept as it is)
+//   value     := ("@" | '"' wstring '"') "=" wdata [spaces]
+//   wdata     := ['str:' | 'str(2):' | 'str(7):'] '"' wstring '"'
+//                          REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ: the UTF-16LE
+//                          units and a terminating NUL
+//              | "dword:" 1-8 hex digits | "hex:" bytes | "hex(" N "):" bytes
+//   wstring   := UTF-16 text: printable ASCII and UTF-8 as they are, C escapes
+//                (\a \b \e \f \n \r \t \v), "\x" and 1-4 hex digits, "\" and 1-3
+//                octal digits, "\" before any other character for itself
+//   wpath     := wstring names separated by "\\" (a "]" in a name as "\]")
+//
+// In both dialects anything else makes the whole hive corrupt: an unknown
+// escape (REGEDIT4), a missing quote, text after a value, a value before any
+// section, another root (REGEDIT4), an empty path component, a NUL byte, a
+// malformed hex list, two sections for the same key, two values of the same
+// name in one key (names compare case-insensitively), a key nested deeper
+// than kMaxKeyDepth, a key name longer than kMaxKeyNameLength, a value name
+// longer than kMaxValueNameLength (model.h), or keys whose paths, with those
+// of the parents they imply, add up to more than four times the text and a
+// megabyte.
 //
 // A section whose parent keys have no section of their own is accepted: the
 // missing parents are added, without values, just before it, and a later
-// section for such a parent fills it in.
+// section for such a parent fills it in. (Wine writes a key only when it
+// has values or no subkeys.)
 //
 // serialize() writes "REGEDIT4", a blank line, then one section per key in
 // the hive's order, each followed by its values and a blank line. It writes
@@ -56,7 +83,13 @@
 
 namespace vantor::hive {
 
-// Reads a hive; nullopt when the text does not follow the grammar in full.
+// The two dialects of the text form, told by a file's first line: REGEDIT4,
+// the stand-in registry's own, and Wine's registry files ("WINE REGISTRY
+// Version 2": a prefix's system.reg and user.reg).
+enum class Dialect { kRegedit4, kWine };
+
+// Reads a REGEDIT4 hive; nullopt when the text does not follow the grammar
+// in full. (Kept until the store reads through Document.)
 std::optional<Hive> parse(std::string_view text);
 
 // Where and why parse() stopped.
@@ -68,19 +101,25 @@ struct ParseError {
 // As parse(text); on failure also fills *error, when given.
 std::optional<Hive> parse(std::string_view text, ParseError* error);
 
-// Reads only the key at `path` (in any case) out of a hive, for a reader that
-// wants one key: the whole text is still checked, line by line, exactly as
-// parse() checks it, but only this key's values are kept. Returns false when
-// parse(text, error) would fail, filling *error the same way; otherwise sets
-// *key to what parse(text)->find(path) would give, or to nothing when the
-// hive has no such key.
+// Reads only the key at `path` (in any case) out of a REGEDIT4 hive, for a
+// reader that wants one key (kept until the store reads through Document): the whole text is still
+// checked, line by line, exactly as parse() checks it, but only this key's values are kept. Returns
+// false when parse(text, error) would fail, filling *error the same way; otherwise sets *key to
+// what parse(text)->find(path) would give, or to nothing when the hive has no such key.
 bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                ParseError* error = nullptr);
 
-// Writes a hive in its canonical text form.
+// As parse_key(), for a text of either dialect: the same verdict and report
+// as Document::parse(), and the key it would hold. The cheap way to read one
+// key of a large hive: nothing but that key is built.
+bool read_one_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
+                  ParseError* error = nullptr);
+
+// Writes a hive in REGEDIT4's canonical text form.
 std::string serialize(const Hive& hive);
 
-// Where the section of each key of a hive lies in its text:
+// Where the section of each key of a hive lies in its text (kept until the
+// store writes through Document, which keeps what others wrote):
 // sections[i] is that of hive.keys[i], [begin, end) in bytes, and empty
 // (end 0) for a key without one of its own (the second of two keys whose
 // paths differ only in case).

@@ -17,13 +17,22 @@ bool iequals(std::string_view a, std::string_view b) noexcept {
 
 bool valid_key_path(std::string_view path) noexcept {
     if (path.empty() || path.front() == '\\' || path.back() == '\\') return false;
-    char previous = '\0';
+    std::size_t depth = 1;
+    std::size_t name_length = 0;
     for (const char c : path) {
         if (c == '\0' || c == '\r' || c == '\n') return false;
-        if (c == '\\' && previous == '\\') return false;
-        previous = c;
+        if (c != '\\') {
+            if (++name_length > kMaxKeyNameLength) return false;
+            continue;
+        }
+        if (name_length == 0 || ++depth > kMaxKeyDepth) return false;
+        name_length = 0;
     }
     return true;
+}
+
+bool valid_value_name(std::string_view name) noexcept {
+    return name.size() <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
 }
 
 Value* StoredKey::find(std::string_view name) noexcept {

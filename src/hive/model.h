@@ -2,8 +2,11 @@
 // values. Its text form (format.h) is what the store keeps on disk and what
 // vantorctl reads and writes as .reg files.
 //
-// Every key lies under HKEY_LOCAL_MACHINE; the model stores key paths
-// without that root ("Software\QUORIX\Game").
+// Every key lies under HKEY_LOCAL_MACHINE (or the root a Wine file names);
+// the model stores key paths without that root ("Software\QUORIX\Game").
+// Read from REGEDIT4, names and data are the bytes of the file (the game's
+// windows-1252); read from Wine's files, names and paths are UTF-8 and the
+// data are what Wine holds, UTF-16LE for strings (charset.h).
 #pragma once
 
 #include <cstddef>
@@ -17,9 +20,23 @@ namespace vantor::hive {
 // ASCII case-insensitive equality, as the registry compares names.
 bool iequals(std::string_view a, std::string_view b) noexcept;
 
+// The registry's limits on keys and names, in characters (a byte of the
+// game's text, a UTF-16 unit in Wine's files). Windows documents 512 levels
+// of keys; Wine sets no limit on the depth, takes key names of up to 256
+// characters and value names of up to 16,383, and refuses longer ones with
+// ERROR_INVALID_PARAMETER. A hive that breaks them is corrupt.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+inline constexpr std::size_t kMaxKeyNameLength = 256;
+inline constexpr std::size_t kMaxValueNameLength = 16383;
+
 // True when `path` names a key the hive can hold: non-empty components
-// separated by single backslashes, without NUL, CR or LF bytes.
+// separated by single backslashes, without NUL, CR or LF bytes, within the
+// limits above (each byte a character).
 bool valid_key_path(std::string_view path) noexcept;
+
+// True when `name` can name a value: at most kMaxValueNameLength bytes, none
+// of them NUL (empty: the default value).
+bool valid_value_name(std::string_view name) noexcept;
 
 struct Value {
     std::string name;  // empty for the default value; never holds NUL

@@ -6,6 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "hive/charset.h"
+#include "hive/document.h"
 #include "hive/format.h"
 
 namespace vantor::hive {
@@ -96,6 +98,18 @@ void expect_parse_key_agrees(const std::string& text) {
         if (expected != nullptr) {
             EXPECT_EQ(*key, *expected) << path << "\n" << text;
         }
+    }
+}
+
+// Two hives hold the same keys, values and bytes, whatever the order of
+// their keys (a Document adds keys at the end of its model, wherever their
+// lines go).
+void expect_same_keys(const Hive& actual, const Hive& expected) {
+    ASSERT_EQ(actual.keys.size(), expected.keys.size());
+    for (const StoredKey& key : expected.keys) {
+        const StoredKey* found = actual.find(key.path);
+        ASSERT_NE(found, nullptr) << key.path;
+        EXPECT_EQ(*found, key) << key.path;
     }
 }
 
@@ -306,7 +320,9 @@ TEST(HiveFormatWriter, WritesEveryKeyOnTheWay) {
 
 // Random hives with arbitrary names, types and bytes survive a round trip;
 // and after one key's values change, rewriting that key's section of the
-// text gives what writing the whole hive again gives.
+// text gives what writing the whole hive again gives. A Document that makes
+// the same hive from nothing, and then edits it the same way, writes the
+// same text.
 TEST(HiveFormatWriter, RoundTripsRandomHives) {
     std::mt19937 random(20240607);
     const auto bytes = [&](std::size_t max, bool key_name) {
@@ -321,22 +337,29 @@ TEST(HiveFormatWriter, RoundTripsRandomHives) {
     const std::uint32_t types[] = {0, 1, 1, 3, 4, 4, 7, 0xFFFFFFFF};
     for (int round = 0; round < 200; ++round) {
         Hive hive;
+        Document document;
         for (std::uint32_t k = random() % 4; k > 0; --k) {
             std::string path = bytes(8, true);
             for (std::uint32_t depth = random() % 3; depth > 0; --depth) {
                 path += "\\" + bytes(8, true);
             }
             StoredKey& key = hive.ensure(path);
+            document.add_key(path);
             for (std::uint32_t v = random() % 5; v > 0; --v) {
                 std::string data = bytes(90, false);
                 if (random() % 4 == 0) data[random() % data.size()] = '\0';
                 if (random() % 4 == 0) data.resize(4);
-                key.set(random() % 8 == 0 ? "" : bytes(12, false), types[random() % 8], data);
+                const std::string name = random() % 8 == 0 ? "" : bytes(12, false);
+                const std::uint32_t type = types[random() % 8];
+                key.set(name, type, data);
+                document.set_value(key.path, name, type, data);
             }
         }
         Sections sections;
         std::string text = serialize(hive, &sections);
         ASSERT_EQ(text, serialize(hive));
+        document.commit();
+        ASSERT_EQ(document.text(), text);
         const std::optional<Hive> parsed = parse(text);
         ASSERT_TRUE(parsed) << text;
         ASSERT_EQ(*parsed, hive) << text;
@@ -345,16 +368,229 @@ TEST(HiveFormatWriter, RoundTripsRandomHives) {
         if (hive.keys.empty()) continue;
         const std::size_t index = random() % hive.keys.size();
         StoredKey& key = hive.keys[index];
-        if (!key.values.empty() && random() % 2 == 0) key.values.erase(key.values.begin());
-        key.set(bytes(12, false), types[random() % 8], bytes(90, false));
+        if (!key.values.empty() && random() % 2 == 0) {
+            document.delete_value(key.path, key.values.front().name);
+            key.values.erase(key.values.begin());
+        }
+        const std::string name = bytes(12, false);
+        const std::uint32_t type = types[random() % 8];
+        const std::string data = bytes(90, false);
+        key.set(name, type, data);
+        document.set_value(key.path, name, type, data);
         ASSERT_TRUE(rewrite_section(hive, index, &text, &sections));
         Sections expected;
         ASSERT_EQ(text, serialize(hive, &expected));
+        document.commit();
+        ASSERT_EQ(document.text(), text);
         ASSERT_EQ(sections.size(), expected.size());
         for (std::size_t i = 0; i < sections.size(); ++i) {
             EXPECT_EQ(sections[i].begin, expected[i].begin) << i;
             EXPECT_EQ(sections[i].end, expected[i].end) << i;
         }
+    }
+}
+
+}  // namespace
+}  // namespace vantor::hive
+
+namespace vantor::hive {
+namespace {
+
+// The edits of the golden files *-edited.reg: a value changed, one set to
+// what it holds, one added, one deleted, a key deleted, keys added.
+void edit_regedit4(Document& document) {
+    document.set_value("Software\\QUORIX\\Game", "user name", 1, "Cmdr \"Ace\"");
+    document.set_value("Software\\QUORIX\\Game", "Tank Type", 4, dword(2));
+    document.set_value("Software\\QUORIX\\Game", "Computer Players", 4, dword(3));
+    document.delete_value("Software\\QUORIX\\Game", "Scenario");
+    document.set_value("Software\\QUORIX\\Keyboard", "Turbo", 4, dword(0x55));
+    document.delete_key("Software\\QUORIX\\Old");
+    document.set_value("Software\\QUORIX\\Game\\Extra", "Level", 3, std::string("\1\2", 2));
+    document.set_value("Software\\QUORIX", "", 1, "Tank game settings");
+}
+
+void edit_wine(Document& document) {
+    const std::string game = "Software\\Wow6432Node\\QUORIX\\Game";
+    document.set_value(game, "User Name", 1, ansi_string_data("Ace", true));
+    document.set_value(game, "Fire", 4, dword(32));
+    document.delete_value(game, "Path");
+    document.set_value("Software\\Wow6432Node\\QUORIX\\Keyboard", "Turbo", 4, dword(84));
+    document.set_value("Software\\Classes\\.bmp", "", 1, ansi_string_data("Paint.Picture", true));
+    document.delete_key("Software\\Classes\\Wow6432Node");
+}
+
+constexpr std::uint64_t kEditTime = 0x1dd8800a0000000;  // a FILETIME
+
+// Of a text others wrote, in either dialect, a write changes only the lines
+// of what it changes: comments, blank lines, CRLF line ends, other
+// spellings and the order stay byte for byte; new lines follow the
+// dialect's form (golden files). A text read and written back unchanged is
+// the same bytes, and a Document committed is ready for the next edit, as
+// if it had read its own text afresh.
+TEST(HiveDocument, KeepsEveryLineAnEditDoesNotChange) {
+    const struct {
+        const char* before;
+        const char* after;
+        Dialect dialect;
+        void (*edit)(Document&);
+    } cases[] = {
+        {"others.reg", "others-edited.reg", Dialect::kRegedit4, edit_regedit4},
+        {"wine.reg", "wine-edited.reg", Dialect::kWine, edit_wine},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        const std::string before = read_golden(c.before);
+        ParseError error;
+        std::optional<Document> document = Document::parse(before, &error);
+        ASSERT_TRUE(document) << error.line << ": " << error.message;
+        EXPECT_EQ(document->dialect(), c.dialect);
+        document->commit(kEditTime);
+        EXPECT_EQ(document->text(), before);
+
+        c.edit(*document);
+        EXPECT_TRUE(document->changed());
+        document->commit(kEditTime);
+        EXPECT_FALSE(document->changed());
+        EXPECT_EQ(document->text(), read_golden(c.after));
+        std::optional<Document> again = Document::parse(document->text());
+        ASSERT_TRUE(again);
+        expect_same_keys(document->hive(), again->hive());
+
+        // The next write, on the committed Document and on one read afresh.
+        const std::string last = document->hive().keys.back().path;
+        const StoredKey& third = document->hive().keys[2];
+        const std::string third_path = third.path;
+        const std::string third_value = third.values.at(0).name;
+        for (Document* next : {&*document, &*again}) {
+            next->set_value(last, "Next", 1, std::string("\0\0", 2));
+            next->delete_value(third_path, third_value);
+            next->commit(kEditTime);
+        }
+        EXPECT_EQ(document->text(), again->text());
+        expect_same_keys(document->hive(), Document::parse(document->text())->hive());
+    }
+}
+
+// What Wine holds is what the model holds: string data as UTF-16LE with
+// their terminating NUL (or as hex when they have none), names and paths as
+// UTF-8 from Wine's escapes, the prefix's architecture.
+TEST(HiveDocument, ReadsWhatWineHolds) {
+    const std::string text = read_golden("wine.reg");
+    const std::optional<Document> document = Document::parse(text);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->arch(), "win64");
+    const StoredKey* game = document->find("SOFTWARE\\wow6432node\\quorix\\GAME");
+    ASSERT_NE(game, nullptr);
+    ASSERT_NE(game->find("user name"), nullptr);
+    EXPECT_EQ(game->find("user name")->data, ansi_string_data("Caf\xe9 \"x\" \\ y", true));
+    EXPECT_EQ(ansi_string_query(game->find("User Name")->data),
+              std::string("Caf\xe9 \"x\" \\ y\0", 13));
+    EXPECT_EQ(*game->find("Last Map"), (Value{"Last Map", 1, std::string("D\0e\0", 4)}));
+    EXPECT_EQ(game->find("Maps")->data,
+              windows1252_to_utf16le(std::string("Desert\0Arctic\0\0", 15)));
+    EXPECT_EQ(game->find("Path")->type, 2u);
+    const std::string odd = "Software\\Wow6432Node\\QUORIX\\Odd [1] \u4e2d \"q\"";
+    ASSERT_NE(document->find(odd), nullptr);
+    EXPECT_EQ(document->find(odd)->values[1], (Value{"n\u00e9 [1] \\ \"=\a", 1,
+                                                     std::string("\1\0\2\0"
+                                                                 "3\0\xe9\0"
+                                                                 "a\0\0\0",
+                                                                 12)}));
+    EXPECT_NE(document->find("Software\\Wow6432Node\\QUORIX"), nullptr);  // no line of its own
+
+    for (const StoredKey& key : document->hive().keys) {
+        std::optional<StoredKey> one;
+        ASSERT_TRUE(read_one_key(text, key.path, &one));
+        ASSERT_TRUE(one);
+        EXPECT_EQ(*one, key);
+    }
+}
+
+// Keys nested deeper than the platform allows, and names longer than it
+// allows, make a hive corrupt, in both dialects and however deep: a hive
+// nested 2,000 keys deep is refused at its 513th level, not written back
+// with every parent.
+TEST(HiveDocument, RefusesKeysBeyondThePlatformsLimits) {
+    const auto nested = [](std::size_t depth, const std::string& name) {
+        std::string path = name;
+        for (std::size_t i = 1; i < depth; ++i) path += "\\" + name;
+        return path;
+    };
+    const auto regedit4 = [](const std::string& key, const std::string& value_name) {
+        return "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\" + key + "]\n\"" + value_name + "\"=dword:1\n";
+    };
+    // Wine's key lines separate names with two backslashes.
+    const auto wine = [](const std::string& key, const std::string& value_name) {
+        return "WINE REGISTRY Version 2\n\n[" + key + "] 0\n\"" + value_name + "\"=dword:1\n";
+    };
+    const auto wine_nested = [](std::size_t depth, const std::string& name) {
+        std::string path = name;
+        for (std::size_t i = 1; i < depth; ++i) path += "\\\\" + name;
+        return path;
+    };
+    const std::string e_acute = "\\xe9";  // one character in Wine's files
+    const auto repeated = [](const std::string& text, std::size_t count) {
+        std::string out;
+        for (std::size_t i = 0; i < count; ++i) out += text;
+        return out;
+    };
+    const struct {
+        std::string text;
+        const char* refusal;  // null: accepted
+        std::size_t line;     // of the refusal
+    } cases[] = {
+        {regedit4(nested(512, "k"), "v"), nullptr, 0},
+        {regedit4(nested(513, "k"), "v"), "key nested deeper than 512 levels", 3},
+        {regedit4(nested(2000, "k"), "v"), "key nested deeper than 512 levels", 3},
+        {regedit4(std::string(256, 'k'), "v"), nullptr, 0},
+        {regedit4("a\\" + std::string(257, 'k'), "v"), "key name longer than 256 characters", 3},
+        {regedit4("a", std::string(16383, 'v')), nullptr, 0},
+        {regedit4("a", std::string(16384, 'v')), "value name longer than 16383 characters", 4},
+        {wine(wine_nested(512, "k"), "v"), nullptr, 0},
+        {wine(wine_nested(2000, "k"), "v"), "key nested deeper than 512 levels", 3},
+        {wine(repeated(e_acute, 256), "v"), nullptr, 0},
+        {wine(std::string(257, 'k'), "v"), "key name longer than 256 characters", 3},
+        {wine("a", repeated(e_acute, 16383)), nullptr, 0},
+        {wine("a", std::string(16384, 'v')), "value name longer than 16383 characters", 4},
+    };
+    for (const auto& c : cases) {
+        ParseError error;
+        const std::optional<Document> document = Document::parse(c.text, &error);
+        EXPECT_EQ(document.has_value(), c.refusal == nullptr) << c.text.substr(0, 80);
+        if (c.refusal != nullptr) {
+            EXPECT_EQ(error.line, c.line);
+            EXPECT_EQ(error.message, c.refusal);
+        }
+        if (c.text[0] == 'R') {
+            EXPECT_EQ(parse(c.text).has_value(), c.refusal == nullptr);
+        }
+    }
+    // The paths a deep key implies, parents without a line of their own
+    // included, are bounded by the size of the text.
+    std::string deep = "REGEDIT4\n";
+    for (int i = 0; i < 300; ++i)
+        deep += "[HKEY_LOCAL_MACHINE\\" + std::to_string(i) + "\\" + nested(511, "k") + "]\n";
+    ParseError error;
+    EXPECT_FALSE(Document::parse(deep, &error));
+    EXPECT_EQ(error.message, "key paths too long in all");
+
+    EXPECT_TRUE(valid_key_path(nested(512, std::string(256, 'k'))));
+    EXPECT_FALSE(valid_key_path(nested(513, "k")));
+    EXPECT_FALSE(valid_key_path("a\\" + std::string(257, 'k')));
+    EXPECT_FALSE(valid_value_name(std::string(16384, 'v')));
+
+    // Nor does an edit make such a hive: it changes nothing.
+    for (const Dialect dialect : {Dialect::kRegedit4, Dialect::kWine}) {
+        Document document(dialect);
+        const std::string before = document.text();
+        EXPECT_FALSE(document.add_key(nested(513, "k")));
+        EXPECT_FALSE(document.set_value("a\\" + std::string(257, 'k'), "v", 4, dword(1)));
+        EXPECT_FALSE(document.set_value("a", std::string(16384, 'v'), 4, dword(1)));
+        EXPECT_FALSE(document.set_value("a", std::string("n\0ul", 4), 4, dword(1)));
+        EXPECT_FALSE(document.changed());
+        EXPECT_TRUE(document.set_value(nested(512, "k"), std::string(16383, 'v'), 4, dword(1)));
+        document.commit(kEditTime);
+        EXPECT_TRUE(Document::parse(document.text()));
     }
 }
 

@@ -115,9 +115,11 @@ TEST_F(Store, HugeValuesAndNamesAreReadSafely) {
     ASSERT_TRUE(store_custom());
     std::string text = slurp(hive_);
     const std::string section = "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n";
-    text.insert(text.find(section) + section.size(), "\"" + std::string(1 << 20, 'n') +
-                                                         "\"=\"long name\"\n\"Protocol\"=\"" +
-                                                         std::string(4 << 20, 'p') + "\"\n");
+    // The longest value name the registry takes (a longer one makes the
+    // hive corrupt), and a value of 4 MiB.
+    text.insert(text.find(section) + section.size(),
+                "\"" + std::string(hive::kMaxValueNameLength, 'n') +
+                    "\"=\"long name\"\n\"Protocol\"=\"" + std::string(4 << 20, 'p') + "\"\n");
     text.replace(text.find("\"Protocol\"=\"\"\n"), 14, "");
     spit(hive_, text);
     GameConfigSettings game{};

@@ -3,50 +3,20 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "hive/charset.h"
 #include "platform.h"
 #include "text.h"
 
 namespace vantorctl {
 namespace {
 
-// The characters of bytes 0x80 to 0x9F; every other byte is the character
-// of the same number.
-constexpr char32_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char32_t character_of(unsigned char byte) {
-    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
-}
+// The one windows-1252 table, the hive codec's.
+char32_t character_of(unsigned char byte) { return vantor::hive::windows1252_to_unicode(byte); }
 
 // The byte of `c`, or -1 when windows-1252 has none.
-int byte_of(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == c) return 0x80 + i;
-    }
-    return -1;
-}
+int byte_of(char32_t c) { return vantor::hive::unicode_to_windows1252(c); }
 
-void append_utf8(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | c >> 6));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | c >> 12));
-        out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | c >> 18));
-        out->push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
+using vantor::hive::append_utf8;
 
 // Decodes one UTF-8 character at text[*at] and moves past it; false for
 // invalid UTF-8 (overlong forms and surrogates included).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 #include <utility>
 
 #include "charset.h"
@@ -100,14 +101,25 @@ bool is_ancestor_of_known_key(std::string_view path) {
     return false;
 }
 
-bool has_child(const hive::Hive& hive, const hive::StoredKey& key) {
-    for (const hive::StoredKey& other : hive.keys) {
-        if (other.path.size() > key.path.size() && other.path[key.path.size()] == '\\' &&
-            iequals(std::string_view(other.path).substr(0, key.path.size()), key.path)) {
-            return true;
-        }
+// The paths of the keys that have subkeys, in upper case: found in one pass,
+// so that a file of a hundred thousand keys is read in linear time. (Every
+// parent of a parsed key is a key of the hive.)
+std::unordered_set<std::string> keys_with_children(const hive::Hive& hive) {
+    std::unordered_set<std::string> parents;
+    for (const hive::StoredKey& key : hive.keys) {
+        const std::size_t slash = key.path.rfind('\\');
+        if (slash == std::string::npos) continue;
+        std::string parent = key.path.substr(0, slash);
+        for (char& c : parent) c = ascii_upper(c);
+        parents.insert(std::move(parent));
     }
-    return false;
+    return parents;
+}
+
+bool has_child(const std::unordered_set<std::string>& parents, const hive::StoredKey& key) {
+    std::string path = key.path;
+    for (char& c : path) c = ascii_upper(c);
+    return parents.count(path) != 0;
 }
 
 class Importer {
@@ -323,13 +335,14 @@ Import import_reg(std::string_view bytes, bool ignore_unknown) {
         importer.problem(error.line, error.message);
         return result;
     }
+    const std::unordered_set<std::string> parents = keys_with_children(*parsed);
     for (const hive::StoredKey& key : parsed->keys) {
         if (iequals(key.path, record_key_path(Record::kGame))) {
             importer.take_values(key, Record::kGame);
         } else if (iequals(key.path, record_key_path(Record::kKeys))) {
             importer.take_values(key, Record::kKeys);
         } else if (!key.values.empty() ||
-                   (!is_ancestor_of_known_key(key.path) && !has_child(*parsed, key))) {
+                   (!is_ancestor_of_known_key(key.path) && !has_child(parents, key))) {
             importer.unknown(0, "[" + full_key_name(key.path) + "]", "not one of the game's keys");
         }
     }
