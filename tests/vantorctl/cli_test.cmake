@@ -573,6 +573,11 @@ elseif(CASE STREQUAL "import_failures")
   ctl(2 import delete.reg)
   expect_match("${ERR}" "delete.reg:4: [^\n]*\"Lives\": deleting a value is not supported")
   expect_match("${ERR}" "delete.reg:5: [^\n]*QUORIX\\]: deletes the game's keys")
+  # A file that gives none of the game's values stores nothing, and says so.
+  write_reg(elsewhere.reg "[HKEY_CURRENT_USER\\Software\\QUORIX\\Game]" "\"Lives\"=dword:00000009")
+  ctl(2 import --ignore-unknown elsewhere.reg)
+  expect_match("${ERR}" "elsewhere.reg holds none of the game's values, which are under "
+                        "HKEY_LOCAL_MACHINE.*nothing was written")
   expect_unchanged("${before}" "a failed import")
 
 elseif(CASE STREQUAL "corrupt_store")
