@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -368,7 +369,8 @@ struct Given {
 
 // A key a file names (deletions aside), once however often it is named.
 struct Section {
-    std::string name;  // as the file spells it the first time
+    std::string name;   // as the file spells it the first time
+    std::string upper;  // in upper case, to find it by
     std::size_t line = 0;
     std::optional<Record> record;  // the game's key it names, if any
     bool has_values = false;
@@ -415,10 +417,10 @@ class Reader {
     Import* result_;
     Encoding encoding_ = Encoding::kBytes;
     bool utf8_without_bom_ = false;
-    std::vector<Section> sections_;
-    std::unordered_map<std::string, std::size_t> section_index_;  // upper-case name
-    std::size_t section_ = kNoKey;                                // the one the next values go to
-    std::vector<Given> given_;                                    // in the order first named
+    std::deque<Section> sections_;                                     // which stay where they are
+    std::unordered_map<std::string_view, std::size_t> section_index_;  // by Section::upper
+    std::size_t section_ = kNoKey;  // the one the next values go to
+    std::vector<Given> given_;      // in the order first named
     std::vector<Unknown> unknowns_;
     std::unordered_set<std::string> unknown_seen_;  // upper case
     // A hex list going on on the next lines, and where it started.
@@ -516,9 +518,14 @@ void Reader::read_section(std::string_view line, std::size_t number) {
         }
         return;
     }
-    const auto [at, added] = section_index_.emplace(upper(*name), sections_.size());
-    if (added) sections_.push_back({*name, number, game_record(*name), false});
-    section_ = at->second;
+    std::string key = upper(*name);
+    if (const auto known = section_index_.find(key); known != section_index_.end()) {
+        section_ = known->second;
+        return;
+    }
+    section_ = sections_.size();
+    sections_.push_back({*name, std::move(key), number, game_record(*name), false});
+    section_index_.emplace(sections_.back().upper, section_);
 }
 
 void Reader::read_value(std::string_view line, std::size_t number) {
@@ -607,19 +614,21 @@ void Reader::finish() {
     }
     // A key of its own (with values, or without subkeys) that is not the
     // game's: regedit would make it.
-    std::vector<std::string> names;
+    std::vector<std::string_view> names;
     names.reserve(sections_.size());
-    for (const Section& section : sections_) names.push_back(upper(section.name));
+    for (const Section& section : sections_) names.push_back(section.upper);
     std::sort(names.begin(), names.end());
     const auto has_subkey = [&](const Section& section) {
-        const std::string prefix = upper(section.name) + "\\";
+        const std::string prefix = section.upper + "\\";
         const auto at = std::lower_bound(names.begin(), names.end(), prefix);
         return at != names.end() && starts_with(*at, prefix);
     };
     for (const Section& section : sections_) {
         if (section.record) continue;
         if (section.has_values || (!holds_game_key(section.name) && !has_subkey(section))) {
-            unknown(section.line, "[" + section.name + "]", "not one of the game's keys");
+            // Each key once already.
+            unknowns_.push_back(
+                {section.line, "[" + section.name + "]", "not one of the game's keys"});
         }
     }
     for (const Given& given : given_) check(given);
