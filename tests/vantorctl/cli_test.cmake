@@ -571,8 +571,13 @@ elseif(CASE STREQUAL "import_failures")
   expect_match("${ERR}" "cannot read missing.reg: .")
   write_reg(delete.reg "${GAME_KEY}" "\"Lives\"=-" "[-HKEY_LOCAL_MACHINE\\Software\\QUORIX]")
   ctl(2 import delete.reg)
-  expect_match("${ERR}" "delete.reg:4: \"Lives\"=-: deleting a value is not supported")
-  expect_match("${ERR}" "delete.reg:5: [^\n]*deleting a key is not supported")
+  expect_match("${ERR}" "delete.reg:4: [^\n]*\"Lives\": deleting a value is not supported")
+  expect_match("${ERR}" "delete.reg:5: [^\n]*QUORIX\\]: deletes the game's keys")
+  # A file that gives none of the game's values stores nothing, and says so.
+  write_reg(elsewhere.reg "[HKEY_CURRENT_USER\\Software\\QUORIX\\Game]" "\"Lives\"=dword:00000009")
+  ctl(2 import --ignore-unknown elsewhere.reg)
+  expect_match("${ERR}" "elsewhere.reg holds none of the game's values, which are under "
+                        "HKEY_LOCAL_MACHINE.*nothing was written")
   expect_unchanged("${before}" "a failed import")
 
 elseif(CASE STREQUAL "corrupt_store")
@@ -659,12 +664,14 @@ elseif(CASE STREQUAL "texts_utf8")
   ctl(0 export game second.reg)
   expect_same_file(first.reg second.reg)
   # A UTF-8 and a UTF-16 file saying the same give the same bytes; hex(1)
-  # data in such a file are UTF-16LE ("AB").
+  # data are UTF-16LE in a UTF-16 file, and bytes in any other, as regedit
+  # reads them ("AB").
   unicode(bom "\\ufeff")
-  file(WRITE "${WORK}/utf8.reg" "${bom}Windows Registry Editor Version 5.00\r\n\r\n${GAME_KEY}\r\n"
-                                "\"User Name\"=\"${cafe}\"\r\n"
-                                "\"Session Name\"=hex(1):41,00,42,00,00,00\r\n")
-  execute_process(COMMAND iconv -f UTF-8 -t UTF-16LE "${WORK}/utf8.reg"
+  set(head "${bom}Windows Registry Editor Version 5.00\r\n\r\n${GAME_KEY}\r\n"
+           "\"User Name\"=\"${cafe}\"\r\n")
+  file(WRITE "${WORK}/utf8.reg" ${head} "\"Session Name\"=hex(1):41,42,00\r\n")
+  file(WRITE "${WORK}/utf16-source.reg" ${head} "\"Session Name\"=hex(1):41,00,42,00,00,00\r\n")
+  execute_process(COMMAND iconv -f UTF-8 -t UTF-16LE "${WORK}/utf16-source.reg"
     OUTPUT_FILE "${WORK}/utf16.reg" RESULT_VARIABLE code)
   if(NOT code EQUAL 0)
     message(FATAL_ERROR "iconv: ${code}")

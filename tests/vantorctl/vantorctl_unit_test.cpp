@@ -416,6 +416,16 @@ TEST(RegFile, MalformedFilesNameTheLine) {
          4},
         // A character the game's 8-bit texts cannot hold.
         {utf16le("Windows Registry Editor Version 5.00\r\n\r\n") + std::string("\x3A\x26", 2), 3},
+        // What regedit skips, and so complains of: a blank before a comma, an
+        // escape it does not know, a # after data, a hex list whose next
+        // line is no list, a value after a deleted key.
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"Lives\"=hex(4):07 ,0,0,0\n", 3},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"User Name\"=\"a\\tb\"\n", 3},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"Lives\"=dword:7 # 7\n", 3},
+        {"REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n\"Lives\"=hex(4):07,\\\n\n"
+         "\"Scenario\"=dword:1\n",
+         5},
+        {"REGEDIT4\n[-HKEY_CURRENT_USER\\Software\\Other]\n\"Lives\"=dword:7\n", 3},
     };
     for (const auto& c : cases) {
         const Import import = import_reg(c.text, true);
@@ -474,18 +484,20 @@ TEST(RegFile, BadValuesAreAllReportedAndNothingIsTaken) {
     ASSERT_EQ(import.problems.size(), 2u);
     EXPECT_NE(import.problems[0].message.find("\"User Name\": text is 256 bytes"),
               std::string::npos);
-    EXPECT_NE(import.problems[1].message.find("\"Lives\": must be a dword"), std::string::npos);
+    EXPECT_NE(import.problems[1].message.find("\"Lives\": a string (REG_SZ), where the game "
+                                              "keeps a dword"),
+              std::string::npos);
     ASSERT_EQ(import.warnings.size(), 1u);  // taken as the library stored it
     EXPECT_NE(import.warnings[0].find("\"Fire\": key code 256"), std::string::npos);
 }
 
 // The same characters in a UTF-8 and a UTF-16 file give the same bytes;
-// hex(1) data are UTF-16LE there, but the game's bytes in a REGEDIT4 file.
+// hex(1) data are UTF-16LE in a UTF-16 file, and the game's bytes in any
+// other, as regedit reads them.
 TEST(RegFile, UnicodeFilesGiveTheGamesBytes) {
     const std::string body =
         "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n"
-        "\"User Name\"=\"Caf\xC3\xA9 \xE2\x82\xAC\"\r\n"
-        "\"Session Name\"=hex(1):41,00,42,00,00,00\r\n";
+        "\"User Name\"=\"Caf\xC3\xA9 \xE2\x82\xAC\"\r\n";
     const std::string utf8 = "Windows Registry Editor Version 5.00\r\n\r\n" + body;
     std::string utf16 = "\xFF\xFE";
     std::string units;
@@ -502,22 +514,32 @@ TEST(RegFile, UnicodeFilesGiveTheGamesBytes) {
     for (const std::string& text : {utf8, "\xEF\xBB\xBF" + utf8, utf16}) {
         const Import import = import_reg(text, false);
         ASSERT_TRUE(import.problems.empty()) << import.problems[0].message;
-        const Records records = imported(import);
-        EXPECT_STREQ(records.game.UserName, "Caf\xE9 \x80");
-        EXPECT_STREQ(records.game.SessionName, "AB");
+        EXPECT_STREQ(imported(import).game.UserName, "Caf\xE9 \x80");
     }
-    // In a REGEDIT4 file the same data are bytes, with NULs a text cannot hold.
-    const Import ansi = import_reg("REGEDIT4\r\n\r\n" + body, false);
-    ASSERT_EQ(ansi.problems.size(), 1u);
-    EXPECT_NE(ansi.problems[0].message.find("NUL"), std::string::npos);
+    const std::string hex = "\"Session Name\"=hex(1):41,00,42,00,00,00\r\n";
+    const std::string key = "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n";
+    EXPECT_STREQ(
+        imported(import_reg(utf16le("Windows Registry Editor Version 5.00\r\n" + key + hex), false))
+            .game.SessionName,
+        "AB");
+    // In an 8-bit file the same data are bytes, with NULs a text cannot hold.
+    for (const std::string header : {"REGEDIT4", "Windows Registry Editor Version 5.00"}) {
+        const Import ansi = import_reg(header + "\r\n\r\n" + body + hex, false);
+        ASSERT_EQ(ansi.problems.size(), 1u);
+        EXPECT_NE(ansi.problems[0].message.find("NUL"), std::string::npos);
+    }
 
     const Import snowman = import_reg(
         "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\n"
-        "\"Protocol\"=\"\xE2\x98\x83\"\n\"Last Map\"=hex(1):41,00,42\n",
+        "\"Protocol\"=\"\xE2\x98\x83\"\n",
         false);
-    ASSERT_EQ(snowman.problems.size(), 2u);
+    ASSERT_EQ(snowman.problems.size(), 1u);
     EXPECT_NE(snowman.problems[0].message.find("U+2603"), std::string::npos);
-    EXPECT_NE(snowman.problems[1].message.find("odd number"), std::string::npos);
+    const Import odd = import_reg(
+        utf16le("Windows Registry Editor Version 5.00\r\n" + key + "\"Last Map\"=hex(1):41,00,42"),
+        false);
+    ASSERT_EQ(odd.problems.size(), 1u);
+    EXPECT_NE(odd.problems[0].message.find("odd number"), std::string::npos);
 }
 
 TEST(RegFile, DeleteFormsAreUnsupportedNotMalformed) {
@@ -530,8 +552,7 @@ TEST(RegFile, DeleteFormsAreUnsupportedNotMalformed) {
     EXPECT_NE(import.problems[0].message.find("deleting a value is not supported"),
               std::string::npos);
     EXPECT_EQ(import.problems[1].line, 5u);
-    EXPECT_NE(import.problems[1].message.find("deleting a key is not supported"),
-              std::string::npos);
+    EXPECT_NE(import.problems[1].message.find("deletes the game's keys"), std::string::npos);
 }
 
 // --- Texts -------------------------------------------------------------------

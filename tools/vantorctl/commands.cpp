@@ -1094,8 +1094,11 @@ int run_import(const LoadApi& load, const std::string& file, bool ignore_unknown
         io.err << "vantorctl import: warning: " << warning << "\n";
     }
     if (parsed.assignments.empty()) {
-        io.err << "vantorctl import: " << shown << " holds none of the game's values\n";
-        return kExitOk;
+        const std::string root = "HKEY_LOCAL_MACHINE\\";
+        return bad_input(
+            {shown + " holds none of the game's values, which are under " + root +
+             record_key_path(Record::kGame) + " and " + root + record_key_path(Record::kKeys)},
+            "import", io);
     }
     const Api* api = load();
     if (api == nullptr) return kExitFailed;

@@ -1,8 +1,7 @@
-// The records as .reg files, the form regedit imports and exports. The
-// REGEDIT4 grammar itself is the hive's (src/hive/format.h); this
-// adds what a file from regedit brings: UTF-16LE files with a BOM under a
-// "Windows Registry Editor Version 5.00" header, keys of other roots, and
-// values the game does not know.
+// The records as .reg files, the form regedit imports and exports. Export
+// writes the hive's own strict REGEDIT4 (src/hive/format.h); import reads
+// what regedit reads: Unicode files, the looser forms people and other
+// programs write, keys of other roots, and values the game does not know.
 #pragma once
 
 #include <cstddef>
@@ -40,15 +39,21 @@ struct Import {
     std::vector<ImportProblem> problems;  // nothing may be written unless empty
 };
 
-// Reads a .reg file. A REGEDIT4 file holds the game's bytes (windows-1252)
-// as they are. A Unicode file, UTF-16LE or UTF-8 (with a BOM, or under the
-// "Windows Registry Editor Version 5.00" header), holds characters, which
-// are converted to windows-1252; its hex(1) data are UTF-16LE, as regedit
-// writes them. A character the game cannot store is a problem. Only values
-// of the game's two keys are taken; other keys (empty parents of the two
-// excepted) and unknown values are problems, or with `ignore_unknown` are
-// listed in `ignored`. The delete forms ("NAME"=- and [-KEY]) are problems:
-// the game's values are never deleted.
+// Reads a .reg file as regedit reads it. A file is UTF-16LE after a
+// byte-order mark, UTF-8 after one, a "Windows Registry Editor Version 5.00"
+// file that is UTF-8, or else the game's windows-1252 bytes as they are; its
+// lines end in CRLF, LF or a lone CR. Blanks before a line, around "=" and
+// after data, ";" comments after data and anything after a key's "]" are
+// skipped; hex lists take one-digit bytes, blanks after commas, a last comma
+// and blank or comment lines where they go on; a second header (two files
+// joined) is skipped. A key or value given twice is merged, the last value
+// winning. Characters are converted to windows-1252; hex(1) and hex(2) data
+// are UTF-16LE in a UTF-16 file and bytes in any other. The game's keys are
+// also taken from the copies 64-bit Windows keeps (Software\Wow6432Node,
+// and a standard user's VirtualStore). A value the game's records cannot
+// hold (its type, length or characters), a deletion of a game's value or
+// key, and a line regedit would skip are problems. Other keys and values
+// are problems too, or with `ignore_unknown` are listed in `ignored`.
 Import import_reg(std::string_view bytes, bool ignore_unknown);
 
 }  // namespace vantorctl
