@@ -289,12 +289,10 @@ std::optional<Sources::Machine> Sources::hidden(const Setting& field,
     const Layer& machine = layers_->layers().front();
     if (machine.unreadable) return std::nullopt;
     std::optional<Assignment> value;
-    if (const vantor::hive::StoredKey* key =
-            machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
-        if (const vantor::hive::Value* stored = key->find(field.name)) {
-            std::string problem;
-            value = check_stored_value(field, stored->type, stored->data, &problem);
-        }
+    if (const std::optional<vantor::hive::Value> stored =
+            machine.value(record_key_path(field.record), field.name)) {
+        std::string problem;
+        value = check_stored_value(field, stored->type, stored->data, &problem);
     }
     const bool held = value.has_value();
     if (!value) value = Assignment{&field, field.default_text, field.default_number};
