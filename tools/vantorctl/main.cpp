@@ -386,9 +386,9 @@ int run(int argc, char** argv) {
                 return nullptr;
             }
             std::cerr << "vantorctl: warning: " << running
-                      << ": Wine saves its registry lazily, so the game may see newer values "
-                         "than these; "
-                      << next_step << ", for the values the game sees\n";
+                      << ": it saves its registry lazily, so the game may see newer values than "
+                         "these; for those, "
+                      << next_step << "\n";
         }
         return &library->api;
     };
