@@ -94,6 +94,19 @@ std::shared_ptr<const hive::Document> Cache::keep(const char* path, const Stamp&
     return std::shared_ptr<const hive::Document>(kept, &kept->document);
 }
 
+bool Cache::read_before(const char* path) {
+    const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return true;
+    for (const Entry& entry : entries_) {
+        if (entry.path == path) return true;
+    }
+    Entry& slot = slot_for(path);
+    slot = Entry{};
+    slot.path = path;
+    slot.used = ++clock_;
+    return false;
+}
+
 Cache::Entry* Cache::held(const char* path) {
     for (Entry& entry : entries_) {
         if (entry.kept != nullptr && entry.path == path) return &entry;

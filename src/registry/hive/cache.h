@@ -88,6 +88,11 @@ class Cache {
     std::shared_ptr<const hive::Document> keep(const char* path, const Stamp& stamp, bool settled,
                                                hive::Document document, bool lend);
 
+    // Whether the file at `path` was read before by this process (or the
+    // cache is busy): then it is worth keeping whole. Remembers that it has
+    // been read now.
+    bool read_before(const char* path);
+
   private:
     // A kept Document and how many readers it is lent to.
     struct Kept {
@@ -99,7 +104,7 @@ class Cache {
         std::string path;
         Stamp stamp{{}};
         bool settled = false;
-        std::shared_ptr<Kept> kept;  // null: nothing kept
+        std::shared_ptr<Kept> kept;  // null: nothing kept (the file was only read, or nothing)
         std::uint64_t used = 0;      // the clock when last found or kept
     };
 

@@ -41,6 +41,10 @@ reg::Status look_up(int folder, const std::string& name, struct stat* info, bool
     return S_ISLNK(info->st_mode) ? reg::kAccessDenied : reg::kSuccess;
 }
 
+// From this size on a hive is kept whole only when it is read a second
+// time: reading it whole costs milliseconds.
+constexpr std::size_t kKeepAtOnce = std::size_t{256} << 10;
+
 reg::Status view_key(std::shared_ptr<const hive::Document> document, std::string_view key_path,
                      KeyView* view) {
     view->key = document->find(wine::key_path(*document, key_path));
@@ -84,6 +88,28 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
                 cache().match(path, text.view(), stamp, settled)) {
             return view_key(std::move(kept), key_path, view);
         }
+    }
+    // A large hive read for the first time, as by a tool started to show a
+    // value: only this key is built (the rest only checked), at a third of
+    // the cost of the whole. Read again, it is kept whole.
+    std::string arch;
+    const bool in_wine = wine::head(text.view(), &arch);
+    if (S_ISREG(info.st_mode) && text.view().size() >= kKeepAtOnce && (!in_wine || !arch.empty()) &&
+        !cache().read_before(path)) {
+        std::optional<hive::StoredKey> key;
+        if (!hive::read_one_key(text.view(), in_wine ? wine::key_path(arch, key_path) : key_path,
+                                &key)) {
+            return reg::kBadDb;
+        }
+        view->key = nullptr;
+        view->dialect = in_wine ? hive::Dialect::kWine : hive::Dialect::kRegedit4;
+        view->owner.reset();
+        if (key) {
+            auto owned = std::make_shared<const hive::StoredKey>(std::move(*key));
+            view->key = owned.get();
+            view->owner = std::move(owned);
+        }
+        return reg::kSuccess;
     }
     std::optional<hive::Document> document = parsed(text.view());
     if (!document) return reg::kBadDb;

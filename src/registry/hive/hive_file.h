@@ -57,7 +57,10 @@ struct KeyView {
 // nanosecond) and those times were already a few seconds old when it was
 // read: an edit within the same timestamp tick, of the same size, would
 // leave all of these as they were. Otherwise the file is read and its bytes
-// compared with the kept ones, and read as a hive only when they differ.
+// compared with the kept ones, and read as a hive only when they differ. A
+// hive of 256 KiB or more (a Wine prefix's is about 3 MB) is kept only from
+// its second read in the process on: the first builds only the key asked
+// for, as a tool started to show one value needs, and checks the rest.
 // What is kept is shared by the threads of the process; a thread that finds
 // it busy reads the file itself, so nothing waits for it, and nothing
 // deadlocks in a child process forked while another thread held it.
