@@ -39,10 +39,13 @@ std::shared_ptr<const hive::Document> Cache::lend(const std::shared_ptr<Kept>& k
     });
 }
 
-std::shared_ptr<const hive::Document> Cache::find(const char* path, const Stamp& stamp) {
+std::shared_ptr<const hive::Document> Cache::find(const char* path, const Stamp& stamp,
+                                                  bool unsettled) {
     const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     Entry* entry = lock.owns_lock() ? held(path) : nullptr;
-    if (entry == nullptr || !entry->settled || !(entry->stamp == stamp)) return nullptr;
+    if (entry == nullptr || !(entry->settled || unsettled) || !(entry->stamp == stamp)) {
+        return nullptr;
+    }
     entry->used = ++clock_;
     return lend(entry->kept);
 }

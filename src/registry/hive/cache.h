@@ -65,8 +65,10 @@ struct Stamp {
 class Cache {
   public:
     // The kept hive, when it is the one at `path` and the file still has the
-    // settled stamp it was kept with.
-    std::shared_ptr<const hive::Document> find(const char* path, const Stamp& stamp);
+    // settled stamp it was kept with (with `unsettled`, any stamp it was
+    // kept with).
+    std::shared_ptr<const hive::Document> find(const char* path, const Stamp& stamp,
+                                               bool unsettled = false);
 
     // The kept hive, when it is the one at `path` and read from exactly
     // `text`; `stamp` is the file's as `text` was read, settled or not,

@@ -65,11 +65,12 @@ reg::Status load(const std::string& path, hive::Hive* hive) {
     return reg::kSuccess;
 }
 
-reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view, bool for_write) {
     struct stat info {};
     if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
     if (S_ISREG(info.st_mode)) {
-        if (std::shared_ptr<const hive::Document> kept = cache().find(path, Stamp(info))) {
+        if (std::shared_ptr<const hive::Document> kept =
+                cache().find(path, Stamp(info), for_write)) {
             return view_key(std::move(kept), key_path, view);
         }
     }
@@ -181,8 +182,13 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
         return write_error();
     }
     // The next call, reader or writer, compares the file with what was
-    // written: just written, its times are not settled.
-    cache().keep(path.c_str(), Stamp(old), false, std::move(*document), false);
+    // written: just written, its times are not settled. A handle about to
+    // write may go by its stamp (read_key()).
+    struct stat written {};
+    if (io::fstatat(folder.get(), at.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) != 0) {
+        written = old;
+    }
+    cache().keep(path.c_str(), Stamp(written), false, std::move(*document), false);
     return reg::kSuccess;
 }
 

@@ -64,7 +64,13 @@ struct KeyView {
 // What is kept is shared by the threads of the process; a thread that finds
 // it busy reads the file itself, so nothing waits for it, and nothing
 // deadlocks in a child process forked while another thread held it.
-reg::Status read_key(const char* path, std::string_view key_path, KeyView* view);
+//
+// With `for_write`, for a handle about to write the key, the kept hive is
+// taken on the file's stamp alone, settled or not: what such a handle reads
+// only prepares its commit, which reads the hive afresh under the writers'
+// lock and checks it byte for byte (update()).
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view,
+                     bool for_write = false);
 
 // A change to the hive: edits the Document (which says whether anything
 // changed). A status other than kSuccess cancels the change.

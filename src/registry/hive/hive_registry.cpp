@@ -159,21 +159,21 @@ Key::Staged* staged_value(Key* key, std::string_view name) noexcept {
     return nullptr;
 }
 
-// Reads the key from each hive into the handle's layers. A hive the
-// library goes without (goes_without(): a missing one, a machine's hive
-// this user may not read beside one of the user's own) holds nothing. Any
-// other failure is returned.
-Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key) {
+// Reads the key from each hive into the handle's layers (`for_write`: see
+// read_key()). A hive the library goes without (goes_without(): a missing
+// one, a machine's hive this user may not read beside one of the user's
+// own) holds nothing. Any other failure is returned.
+Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key, bool for_write) {
     const bool layered = !hives.user.empty();
     if (layered) {
         const Status status =
-            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
+            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found, for_write);
         if (status != kSuccess && !store::goes_without(store::Role::kUser, status, layered)) {
             return status;
         }
     }
     const Status status =
-        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
+        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found, for_write);
     if (status != kSuccess && !store::goes_without(store::Role::kMachine, status, layered)) {
         return status;
     }
@@ -263,7 +263,7 @@ Status create(const char* path, bool only_new, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const store::Hives hives = store::find_hives();
         auto created = std::make_unique<Key>();
-        Status status = read_layers(hives, wanted, created.get());
+        Status status = read_layers(hives, wanted, created.get(), true);
         if (status != kSuccess) return status;
         created->added = !in_either(*created);
         if (only_new && !created->added) return kAlreadyExists;
@@ -291,7 +291,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const store::Hives hives = store::find_hives();
         auto opened = std::make_unique<Key>();
-        Status status = read_layers(hives, wanted, opened.get());
+        Status status = read_layers(hives, wanted, opened.get(), access == Access::kAll);
         if (status != kSuccess) return status;
         if (!in_either(*opened)) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
