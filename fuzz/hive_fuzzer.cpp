@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hive/document.h"
 #include "hive/format.h"
@@ -40,22 +41,27 @@ std::size_t lines_in(std::string_view text) {
 void check_parse(std::string_view text) {
     hive::ParseError error;
     const std::optional<hive::Hive> parsed = hive::parse(text, &error);
+    hive::ParseError document_error;
+    const std::optional<hive::Document> document =
+        hive::Document::parse(std::string(text), &document_error);
+    const std::vector<hive::StoredKey>* keys = document ? &document->hive().keys : nullptr;
     const std::string_view wanted =
-        parsed && !parsed->keys.empty() ? std::string_view(parsed->keys.back().path) : "Software";
+        keys != nullptr && !keys->empty() ? std::string_view(keys->back().path) : "Software";
     std::optional<hive::StoredKey> key;
     hive::ParseError key_error;
-    if (hive::parse_key(text, wanted, &key, &key_error) != parsed.has_value()) {
+    if (hive::read_one_key(text, wanted, &key, &key_error) != document.has_value()) {
         fault("reading one key and reading the hive disagree on the text");
     }
-    if (!parsed && (key || key_error.line != error.line || key_error.message != error.message)) {
+    if (!document && (key || key_error.line != document_error.line ||
+                      key_error.message != document_error.message)) {
         fault("reading one key reports another fault than reading the hive");
     }
-    if (parsed) {
-        const hive::StoredKey* expected = parsed->find(wanted);
+    if (document) {
+        const hive::StoredKey* expected = document->find(wanted);
         if (key.has_value() != (expected != nullptr) || (key && !(*key == *expected))) {
             fault("reading one key gives another key than reading the hive");
         }
-        if (!hive::parse_key(text, "No\\Such\\Key", &key) || key) {
+        if (!hive::read_one_key(text, "No\\Such\\Key", &key) || key) {
             fault("reading a missing key finds one");
         }
     }

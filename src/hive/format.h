@@ -2,8 +2,8 @@
 // the stand-in registry's own files, and Wine's registry files (a prefix's
 // system.reg and user.reg). Pure: everything works on strings; the store's
 // file handling lives in registry/hive/. Document (document.h) reads either
-// and edits it keeping every byte it does not change; parse(), parse_key(),
-// serialize() and rewrite_section() are REGEDIT4's older interface.
+// and edits it keeping every byte it does not change; parse() and
+// serialize() read and write a whole REGEDIT4 hive in its canonical form.
 //
 // REGEDIT4 (lines end in LF or CRLF; the last may lack one):
 //
@@ -88,8 +88,8 @@ namespace vantor::hive {
 // Version 2": a prefix's system.reg and user.reg).
 enum class Dialect { kRegedit4, kWine };
 
-// Reads a REGEDIT4 hive; nullopt when the text does not follow the grammar
-// in full. (Kept until the store reads through Document.)
+// Reads a REGEDIT4 hive (vantorctl's .reg files; the store reads through
+// Document); nullopt when the text does not follow the grammar in full.
 std::optional<Hive> parse(std::string_view text);
 
 // Where and why parse() stopped.
@@ -101,42 +101,17 @@ struct ParseError {
 // As parse(text); on failure also fills *error, when given.
 std::optional<Hive> parse(std::string_view text, ParseError* error);
 
-// Reads only the key at `path` (in any case) out of a REGEDIT4 hive, for a
-// reader that wants one key (kept until the store reads through Document): the whole text is still
-// checked, line by line, exactly as parse() checks it, but only this key's values are kept. Returns
-// false when parse(text, error) would fail, filling *error the same way; otherwise sets *key to
-// what parse(text)->find(path) would give, or to nothing when the hive has no such key.
-bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
-               ParseError* error = nullptr);
-
-// As parse_key(), for a text of either dialect: the same verdict and report
-// as Document::parse(), and the key it would hold. The cheap way to read one
-// key of a large hive: nothing but that key is built.
+// Reads only the key at `path` (in any case) out of a text of either
+// dialect: the whole text is still checked, line by line, exactly as
+// Document::parse() checks it, with the same verdict and report, but only
+// this key's values are kept. Returns false when Document::parse() would
+// fail, filling *error the same way; otherwise sets *key to the key it would
+// hold, or to nothing when the hive has no such key. The cheap way to read
+// one key of a large hive: nothing but that key is built.
 bool read_one_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                   ParseError* error = nullptr);
 
 // Writes a hive in REGEDIT4's canonical text form.
 std::string serialize(const Hive& hive);
-
-// Where the section of each key of a hive lies in its text (kept until the
-// store writes through Document, which keeps what others wrote):
-// sections[i] is that of hive.keys[i], [begin, end) in bytes, and empty
-// (end 0) for a key without one of its own (the second of two keys whose
-// paths differ only in case).
-struct Section {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-};
-using Sections = std::vector<Section>;
-
-// As serialize(hive), telling also where each key's section lies.
-std::string serialize(const Hive& hive, Sections* sections);
-
-// After the values of hive.keys[index] (and nothing else) changed: rewrites
-// that key's section of `text`, which serialize(hive, sections) wrote
-// before, so that `text` and `sections` are again what serialize() gives
-// for the hive now. False, changing nothing, when the key has no section
-// or `sections` is not the hive's.
-bool rewrite_section(const Hive& hive, std::size_t index, std::string* text, Sections* sections);
 
 }  // namespace vantor::hive

@@ -64,16 +64,6 @@ class KeySink final : public reader::Sink {
     std::size_t found_ = kNotFound;
 };
 
-bool read_key(std::string_view text, std::optional<Dialect> only, std::string_view path,
-              std::optional<StoredKey>* key, ParseError* error) {
-    key->reset();
-    KeySink sink(path, key);
-    PathIndex index;
-    if (reader::read(text, only, sink, &index, error)) return true;
-    key->reset();
-    return false;
-}
-
 }  // namespace
 
 std::optional<Hive> parse(std::string_view text) { return parse(text, nullptr); }
@@ -85,14 +75,14 @@ std::optional<Hive> parse(std::string_view text, ParseError* error) {
     return std::move(sink.hive());
 }
 
-bool parse_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
-               ParseError* error) {
-    return read_key(text, Dialect::kRegedit4, path, key, error);
-}
-
 bool read_one_key(std::string_view text, std::string_view path, std::optional<StoredKey>* key,
                   ParseError* error) {
-    return read_key(text, std::nullopt, path, key, error);
+    key->reset();
+    KeySink sink(path, key);
+    PathIndex index;
+    if (reader::read(text, std::nullopt, sink, &index, error)) return true;
+    key->reset();
+    return false;
 }
 
 }  // namespace vantor::hive

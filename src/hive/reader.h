@@ -1,5 +1,5 @@
 // The one reader of both dialects of the text form (format.h): parse(),
-// parse_key(), read_key() and Document are all built on it, so they accept
+// read_one_key() and Document are all built on it, so they accept
 // and refuse exactly the same texts. Private to the codec.
 #pragma once
 

@@ -136,11 +136,10 @@ std::size_t estimated_size(const Hive& hive) {
 
 }  // namespace
 
-std::string serialize(const Hive& hive, Sections* sections) {
+std::string serialize(const Hive& hive) {
     std::string out;
     out.reserve(estimated_size(hive));
     out.append(kHeader).append("\n\n");
-    if (sections != nullptr) sections->assign(hive.keys.size(), Section{});
     // Keys by path in any case (the first of a case-blind pair, as find()
     // does), and the paths written so far: hashed, so that writing stays
     // linear in the number of keys. The views are into the keys' paths.
@@ -153,12 +152,7 @@ std::string serialize(const Hive& hive, Sections* sections) {
             write_section(path, nullptr, &out);
             return;
         }
-        const std::size_t begin = out.size();
         write_section(found->second->path, found->second, &out);
-        if (sections != nullptr) {
-            (*sections)[static_cast<std::size_t>(found->second - hive.keys.data())] =
-                Section{begin, out.size()};
-        }
     };
     for (const StoredKey& key : hive.keys) {
         const std::string_view path = key.path;
@@ -177,26 +171,6 @@ std::string serialize(const Hive& hive, Sections* sections) {
         }
     }
     return out;
-}
-
-std::string serialize(const Hive& hive) { return serialize(hive, nullptr); }
-
-bool rewrite_section(const Hive& hive, std::size_t index, std::string* text, Sections* sections) {
-    if (index >= hive.keys.size() || sections->size() != hive.keys.size()) return false;
-    const Section old = (*sections)[index];
-    if (old.end == 0) return false;  // the key has no section of its own
-    std::string section;
-    write_section(hive.keys[index].path, &hive.keys[index], &section);
-    text->replace(old.begin, old.end - old.begin, section);
-    const std::size_t end = old.begin + section.size();
-    for (Section& other : *sections) {
-        if (other.begin >= old.end) {
-            other.begin = other.begin - old.end + end;
-            other.end = other.end - old.end + end;
-        }
-    }
-    (*sections)[index].end = end;
-    return true;
 }
 
 namespace writer {

@@ -16,6 +16,7 @@
     XX(kWriteProtect, 19, "ERROR_WRITE_PROTECT", "write-protected")           \
     XX(kWriteFault, 29, "ERROR_WRITE_FAULT", "write fault")                   \
     XX(kReadFault, 30, "ERROR_READ_FAULT", "read fault")                      \
+    XX(kSharingViolation, 32, "ERROR_SHARING_VIOLATION", "Wine is running") \
     XX(kLockViolation, 33, "ERROR_LOCK_VIOLATION", "another writer holds the lock") \
     XX(kInvalidParameter, 87, "ERROR_INVALID_PARAMETER", "invalid parameter") \
     XX(kDiskFull, 112, "ERROR_DISK_FULL", "disk full")                        \

@@ -45,7 +45,11 @@ Status create_new_key(const char* path, Key** key) noexcept;
 // kMoreData and leaves data untouched.
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept;
 
-// RegSetValueExA(key, name, 0, type, data, size): creates or replaces the value.
+// RegSetValueExA(key, name, 0, type, data, size): creates or replaces the
+// value. As RegSetValueExA does, for a string type (REG_SZ, REG_EXPAND_SZ,
+// REG_MULTI_SZ) whose last byte is not NUL an implementation may read the
+// byte after the data, to store a NUL the caller did not count when that
+// byte is one: the caller's buffer must hold it.
 Status set_value(Key* key, const char* name, std::uint32_t type, const void* data,
                  std::uint32_t size) noexcept;
 

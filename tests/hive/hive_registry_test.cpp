@@ -213,7 +213,7 @@ TEST_F(HiveRegistry, CorruptHiveFailsEveryOperationAndIsKeptByteForByte) {
     EXPECT_EQ(open_status(kGame, Access::kAll), kBadDb);
     EXPECT_EQ(create_status(kGame), kBadDb);
     EXPECT_EQ(create_status("Software\\QUORIX\\New"), kBadDb);
-    EXPECT_EQ(get(reader, "a", &data), kSuccess);  // read whole before the damage
+    EXPECT_EQ(get(reader, "a", &data), kSuccess);            // read whole before the damage
     EXPECT_EQ(set_value(writer, "a", 1, "2", 1), kSuccess);  // staged
     EXPECT_EQ(get(writer, "a", &data), kSuccess);
     EXPECT_EQ(close_key(writer), kBadDb);  // the commit reads the hive afresh
@@ -360,8 +360,8 @@ TEST_F(HiveRegistry, SymlinkedFolderIsReadButNeverWrittenThrough) {
     // the up-front check is not written through.
     for (const std::string& path : {folder + "/system.reg", folder + "//system.reg"}) {
         EXPECT_EQ(store::update(path, store::Create::kShared,
-                                [](hive::Hive& hive, store::Change& change) {
-                                    hive.ensure("Software\\Swapped", &change.changed);
+                                [](hive::Document& document) {
+                                    document.add_key("Software\\Swapped");
                                     return kSuccess;
                                 }),
                   kAccessDenied)

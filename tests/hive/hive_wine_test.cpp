@@ -3,20 +3,26 @@
 // written back byte for byte; the game's keys, made by reg.exe in the
 // registry's 32-bit view, edited by the codec while the Wine server is
 // stopped, then read back by Wine, with every other line of the file as it
-// was.
+// was. Then the library and vantorctl on the prefix: what Wine writes they
+// read, what they write Wine reads, and while the prefix's Wine server runs
+// they read but write nothing.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hive/charset.h"
 #include "hive/document.h"
 #include "hive/writer.h"
+#include "vantor.h"
 
 namespace vantor::hive {
 namespace {
@@ -72,17 +78,35 @@ class Prefix {
     }
 
     // Waits until the server has saved the registry and quit.
-    void stop() const {
+    void stop() const { act("stop"); }
+    // Starts the server to stay, as while a game runs; kill() stops it.
+    void serve() const { act("serve"); }
+    void kill() const { act("kill"); }
+
+  private:
+    void act(const char* action) const {
         const std::string command =
-            "sh " + quoted(script_) + " " + arch_ + " " + quoted(path_) + " stop";
+            "sh " + quoted(script_) + " " + arch_ + " " + quoted(path_) + " " + action;
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
     }
 
-  private:
     std::string arch_;
     std::string path_;
     std::string script_;
 };
+
+// Runs a shell command: its exit status, and its output and errors in *out.
+int shell(const std::string& command, std::string* out) {
+    out->clear();
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out->append(buffer, got);
+    }
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // The lines of a Wine file outside the sections whose key line starts with
 // `section` (as the file spells it), in order; a section runs up to the
@@ -139,19 +163,28 @@ std::string exported(const std::string& text) {
     return text.size() >= 2 ? utf16le_to_utf8(text.substr(2)) : std::string();
 }
 
-void check_prefix(const std::string& arch) {
+// The fixture's prefix of `arch`, or nothing (and why) where there is none.
+std::optional<Prefix> fixture(const std::string& arch, std::string* why) {
     std::string upper = arch;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const char* path = std::getenv(("VANTOR_WINE_PREFIX_" + upper).c_str());
     const char* script = std::getenv("VANTOR_WINE_SCRIPT");
     if (path == nullptr || script == nullptr) {
-        GTEST_SKIP() << "run through ctest: the fixture wine_prefix_" << arch
-                     << " makes the prefix";
+        *why = "run through ctest: the fixture wine_prefix_" + arch + " makes the prefix";
+        return std::nullopt;
     }
     if (slurp(std::string(path) + "/system.reg").empty()) {
-        GTEST_SKIP() << "no " << arch << " prefix: this machine runs no " << arch << " Wine";
+        *why = "no " + arch + " prefix: this machine runs no " + arch + " Wine";
+        return std::nullopt;
     }
-    const Prefix prefix(arch, path, script);
+    return Prefix(arch, path, script);
+}
+
+void check_prefix(const std::string& arch) {
+    std::string why;
+    const std::optional<Prefix> found = fixture(arch, &why);
+    if (!found) GTEST_SKIP() << why;
+    const Prefix& prefix = *found;
     // The 32-bit game's keys, in the prefix's 32-bit view.
     const std::string quorix =
         arch == "win64" ? "Software\\Wow6432Node\\QUORIX" : "Software\\QUORIX";
@@ -247,7 +280,90 @@ void check_prefix(const std::string& arch) {
     prefix.stop();
 }
 
+// The library and vantorctl on the prefix, as a game run with Wine and a
+// player at the command line use it.
+void check_library(const std::string& arch) {
+    std::string why;
+    const std::optional<Prefix> found = fixture(arch, &why);
+    if (!found) GTEST_SKIP() << why;
+    const Prefix& prefix = *found;
+    const std::string system = prefix.path() + "/system.reg";
+    const std::string file_quorix =
+        arch == "win64" ? "[Software\\\\Wow6432Node\\\\QUORIX" : "[Software\\\\QUORIX";
+    const char* vantorctl = std::getenv("VANTORCTL");
+    ASSERT_NE(vantorctl, nullptr) << "run through ctest, which names vantorctl";
+    const std::string ctl = quoted(vantorctl) + " --wine-prefix " + quoted(prefix.path());
+
+    // What Wine's reg.exe writes in the game's view (windows-1252 text, as
+    // the game's own ANSI calls pass it) the library reads once Wine has
+    // saved it.
+    const std::string import_file = prefix.path() + "/game-import.reg";
+    {
+        std::ofstream out(import_file, std::ios::binary | std::ios::trunc);
+        out << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Game]\r\n"
+               "\"User Name\"=\"Caf\xe9 \\\"x\\\"\"\r\n\"Tank Type\"=dword:00000007\r\n\r\n"
+               "[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Keyboard]\r\n\"Fire\"=dword:00000046\r\n";
+    }
+    prefix.run({"reg", "import", "Z:" + import_file, "/reg:32"});
+    prefix.stop();
+    ASSERT_EQ(::setenv("VANTOR_REGISTRY", system.c_str(), 1), 0);
+    GameConfigSettings game{};
+    KeyConfigSettings keys{};
+    ASSERT_EQ(GetGameConfigSettings(&game), 1);
+    EXPECT_STREQ(game.UserName, "Caf\xe9 \"x\"");
+    EXPECT_EQ(game.TankType, 7u);
+    ASSERT_EQ(GetKeyConfigSettings(&keys), 1);
+    EXPECT_EQ(keys.Fire, static_cast<std::uint32_t>('F'));
+
+    // What the library writes Wine reads, and no other line of the file
+    // changes.
+    const std::string before = slurp(system);
+    std::strcpy(game.UserName, "Zo\xeb \x80");  // Zoë €
+    game.TankType = 3;
+    ASSERT_EQ(SetGameConfigSettings(&game, VANTOR_GAME_USER_NAME | VANTOR_GAME_TANK_TYPE), 0);
+    EXPECT_EQ(lines_outside(slurp(system), file_quorix), lines_outside(before, file_quorix));
+    const std::string export_file = prefix.path() + "/game-export.reg";
+    prefix.run(
+        {"reg", "export", "HKLM\\Software\\QUORIX\\Game", "Z:" + export_file, "/reg:32", "/y"});
+    const std::string game_export = exported(slurp(export_file));
+    EXPECT_NE(game_export.find("\"User Name\"=\"Zo\xc3\xab \xe2\x82\xac\""), std::string::npos)
+        << game_export;
+    EXPECT_NE(game_export.find("\"Tank Type\"=dword:00000003"), std::string::npos) << game_export;
+    prefix.stop();
+
+    // While the prefix's Wine server runs (a game is playing), it holds the
+    // registry and will write it back: nothing is written, the readers read.
+    prefix.serve();
+    struct Served {
+        const Prefix& prefix;
+        ~Served() { prefix.kill(); }  // however the test ends: a server left would stay
+    } served{prefix};
+    const std::string held = slurp(system);
+    game.TankType = 9;
+    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_GAME_TANK_TYPE), 32);
+    GameConfigSettings read{};
+    EXPECT_EQ(GetGameConfigSettings(&read), 1);
+    EXPECT_EQ(read.TankType, 3u);
+    std::string out;
+    EXPECT_EQ(shell(ctl + " set 'Tank Type=9'", &out), 1) << out;
+    EXPECT_NE(out.find("wineserver -w"), std::string::npos) << out;
+    EXPECT_NE(out.find("nothing was written"), std::string::npos) << out;
+    EXPECT_EQ(shell(ctl + " get 'Tank Type'", &out), 0) << out;
+    EXPECT_NE(out.find("3\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("warning: Wine is running"), std::string::npos) << out;
+    EXPECT_EQ(slurp(system), held);
+    for (const auto& entry : std::filesystem::directory_iterator(prefix.path())) {
+        EXPECT_EQ(entry.path().filename().string().find("system.reg.tmp"), std::string::npos)
+            << entry.path();
+    }
+    ::unsetenv("VANTOR_REGISTRY");
+}
+
 TEST(WinePrefix, Win64RegistryReadWrittenBackAndEditedAsWineReadsIt) { check_prefix("win64"); }
+
+TEST(WinePrefix, Win64GameKeysThroughTheLibraryAndVantorctl) { check_library("win64"); }
+
+TEST(WinePrefix, Win32GameKeysThroughTheLibraryAndVantorctl) { check_library("win32"); }
 
 TEST(WinePrefix, Win32RegistryReadWrittenBackAndEditedAsWineReadsIt) { check_prefix("win32"); }
 

@@ -88,12 +88,13 @@ TEST_F(Cache, ReplacedOrChangedHiveIsReadAgain) {
 }
 
 // A run of writes to a hive that holds other keys too: each leaves the hive
-// exactly as writing it whole would, and an edit made by hand between two
-// writes (same size, in place, within one tick) is kept, not written over
-// with what the writer remembered.
-TEST_F(Cache, WritesKeepTheHiveWholeAndCanonicalAndKeepOthersEdits) {
-    memfs::put_file(kHive,
-                    "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Path\"=\"C:\\\\one\"\n\n");
+// whole and the other keys' lines as they were, and an edit made by hand
+// between two writes (same size, in place, within one tick) is kept, not
+// written over with what the writer remembered.
+TEST_F(Cache, WritesKeepTheHiveWholeAndOthersLinesAndEdits) {
+    std::string other =
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"Path\"=\"C:\\\\one\"\n\n";
+    memfs::put_file(kHive, other);
     for (int n = 1; n <= 6; ++n) {
         const GameConfigSettings game = game_record(n);
         const KeyConfigSettings keys = key_record(n);
@@ -102,9 +103,11 @@ TEST_F(Cache, WritesKeepTheHiveWholeAndCanonicalAndKeepOthersEdits) {
         std::string text = memfs::file(kHive).value_or("");
         const std::optional<hive::Hive> parsed = hive_now();
         ASSERT_TRUE(parsed);
-        ASSERT_EQ(text, hive::serialize(*parsed));
+        ASSERT_EQ(text.substr(0, other.size()), other);
+        if (n == 1) other.replace(other.find("one"), 3, "two");
         ASSERT_NE(parsed->find("Software\\Other"), nullptr);
-        EXPECT_EQ(parsed->find("Software\\Other")->find("Path")->data, n == 1 ? "C:\\one" : "C:\\two");
+        EXPECT_EQ(parsed->find("Software\\Other")->find("Path")->data,
+                  n == 1 ? "C:\\one" : "C:\\two");
         if (n == 1) {
             memfs::overwrite(kHive, text.replace(text.find("one"), 3, "two"));
         }

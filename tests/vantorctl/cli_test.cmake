@@ -782,6 +782,67 @@ elseif(CASE STREQUAL "registry_option")
     expect_match("${OUT}" "VANTOR_REGISTRY")
   endif()
 
+elseif(CASE STREQUAL "wine_prefix")
+  # A Proton prefix in a second Steam library that the first one lists,
+  # its system.reg written by hand in Wine's form (a win64 prefix: the
+  # game's keys in the 32-bit view), and no Wine running.
+  set(home "${WORK}/home")
+  set(library "${WORK}/games")
+  set(prefix "${library}/steamapps/compatdata/4242/pfx")
+  file(MAKE_DIRECTORY "${home}/.local/share/Steam/steamapps" "${prefix}")
+  file(WRITE "${home}/.local/share/Steam/steamapps/libraryfolders.vdf"
+    "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"${home}/.local/share/Steam\"\n\t}\n"
+    "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"${library}\"\n\t\t\"apps\"\n\t\t{\n"
+    "\t\t\t\"4242\"\t\t\"1000\"\n\t\t}\n\t}\n}\n")
+  string(CONCAT vendor "[Software\\\\Wow6432Node\\\\Vendor] 1796770478\n#time=1dd87671a867fa8\n"
+                "\"Path\"=str(2):\"%ProgramFiles%\\\\Vendor\"\n")
+  file(WRITE "${prefix}/system.reg"
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+    "[Software\\\\Wow6432Node\\\\QUORIX\\\\Game] 1796770478\n#time=1dd87671a867fa8\n"
+    "\"Tank Type\"=dword:00000002\n\"User Name\"=\"Caf\\xe9 \\\"x\\\"\"\n\n${vendor}")
+  set(ENV{HOME} "${home}")
+  foreach(variable VANTOR_REGISTRY XDG_DATA_HOME WINEPREFIX)
+    unset(ENV{${variable}})
+  endforeach()
+  unicode(cafe "Caf\\u00e9")
+  ctl(0 --proton 4242 get "User Name" "Tank Type")
+  expect_match("${OUT}" "^${cafe} \"x\"\n2\n$")
+  ctl(0 --proton 4242 show)
+  string(FIND "${OUT}" "Proton prefix  ${prefix} (win64)" at)
+  string(FIND "${OUT}" "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\QUORIX" keys_at)
+  if(at EQUAL -1 OR keys_at EQUAL -1)
+    message(FATAL_ERROR "show names neither the prefix nor where the keys are:\n${OUT}")
+  endif()
+  # Stored as Wine stores it; every other line as it was.
+  unicode(zoe "Zo\\u00eb")
+  set(ENV{WINEPREFIX} "${prefix}")
+  ctl(0 --wine-prefix set "User Name=${zoe}" Lives=3)
+  file(READ "${prefix}/system.reg" text)
+  string(FIND "${text}" "\"User Name\"=\"Zo\\xeb\"\n" name_at)
+  string(FIND "${text}" "\n\n${vendor}" vendor_at)
+  if(name_at EQUAL -1 OR NOT vendor_at GREATER 0)
+    message(FATAL_ERROR "the write is not Wine's, or changed other lines:\n${text}")
+  endif()
+  ctl(0 --wine-prefix "${prefix}/" get Lives)
+  expect_match("${OUT}" "^3\n$")
+  # One store: nothing to unset, no store to choose.
+  ctl(2 --proton 4242 unset Lives)
+  ctl(2 --proton 4242 set --user Lives=1)
+  ctl(2 --proton steam get Lives)
+  ctl(2 --proton 4242 --wine-prefix get Lives)
+  # No prefix: said so, and nothing made where it would be.
+  ctl(1 --proton 4343 get Lives)
+  expect_match("${ERR}" "4343 has no Proton prefix.*${library}")
+  ctl(1 --wine-prefix "${WORK}/nowhere" set Lives=1)
+  expect_match("${ERR}" "no Wine prefix")
+  file(MAKE_DIRECTORY "${WORK}/empty")
+  ctl(1 --wine-prefix "${WORK}/empty" set Lives=1)
+  expect_match("${ERR}" "wineboot")
+  file(GLOB made "${WORK}/empty/*" "${WORK}/nowhere")
+  if(made)
+    message(FATAL_ERROR "made ${made}")
+  endif()
+
 elseif(CASE STREQUAL "users_layered")
   # Root, before there is any store: the machine's hive is made, for every
   # user to read, and root has no hive of its own.

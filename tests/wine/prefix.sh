@@ -5,6 +5,8 @@
 #   prefix.sh ARCH PREFIX make            a fresh prefix, its server gone when this returns
 #   prefix.sh ARCH PREFIX run PROGRAM...  a Windows program in it ("reg", "query", ...)
 #   prefix.sh ARCH PREFIX stop            waits until its server has saved the registry and quit
+#   prefix.sh ARCH PREFIX serve           starts its server to stay, as a running game keeps it
+#   prefix.sh ARCH PREFIX kill            stops that server
 #
 # ARCH is win64 (wine64: on every machine with Wine) or win32 (the 32-bit
 # loader: only where this machine runs 32-bit programs). Where the loader
@@ -26,7 +28,7 @@ case "$arch" in
 win64) loader=/usr/lib/wine/wine64 ;;
 win32) loader=/usr/lib/wine/wine ;;
 *)
-    echo "usage: prefix.sh win64|win32 PREFIX make|run PROGRAM...|stop" >&2
+    echo "usage: prefix.sh win64|win32 PREFIX make|run PROGRAM...|stop|serve|kill" >&2
     exit 2
     ;;
 esac
@@ -69,8 +71,16 @@ stop)
     # last program.
     "$server" -w
     ;;
+serve)
+    # It goes into the background, holding the prefix as while a game runs.
+    "$server" -p </dev/null >/dev/null 2>&1
+    ;;
+kill)
+    "$server" -k >/dev/null 2>&1 || true
+    "$server" -w
+    ;;
 *)
-    echo "usage: prefix.sh win64|win32 PREFIX make|run PROGRAM...|stop" >&2
+    echo "usage: prefix.sh win64|win32 PREFIX make|run PROGRAM...|stop|serve|kill" >&2
     exit 2
     ;;
 esac

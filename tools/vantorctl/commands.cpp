@@ -284,6 +284,14 @@ std::string shell_words(const std::vector<const Setting*>& fields) {
 // "User store     FILE", or "Store  FILE" for one.
 void print_stores(const store::Sources& sources, std::ostream& out) {
     for (const store::Sources::Store& store : sources.stores()) {
+        if (const std::optional<store::WinePrefix>& prefix = store.prefix) {
+            const std::string title = prefix->proton ? "Proton prefix" : "Wine prefix";
+            out << title << std::string(15 - title.size(), ' ') << prefix->folder;
+            if (!prefix->arch.empty()) out << " (" << prefix->arch << ")";
+            out << "\nStore" << std::string(10, ' ') << store.file.path << ", the game's keys in "
+                << prefix->keys << "\n";
+            continue;
+        }
         const std::string title = !sources.layered()                    ? "Store"
                                   : store.file.role == store::kUserRole ? "User store"
                                                                         : "Machine store";
@@ -545,6 +553,12 @@ int run_show(const LoadApi& load, std::optional<Record> only, bool json, bool ch
         Json stores = Json::object();
         for (const store::Sources::Store& store : sources.stores()) {
             stores[std::string(store.file.role)] = store.file.path;
+            if (const std::optional<store::WinePrefix>& prefix = store.prefix) {
+                document["wine_prefix"] = Json{{"path", prefix->folder},
+                                               {"arch", prefix->arch},
+                                               {"keys", prefix->keys},
+                                               {"proton", prefix->proton}};
+            }
         }
         document["stores"] = std::move(stores);
     }

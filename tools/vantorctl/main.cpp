@@ -53,6 +53,7 @@ struct Command {
     const char* name;
     const char* description;
     Run (*define)(CLI::App& command);
+    bool writes;  // changes the store (else reads it, or nothing)
 };
 
 // Storage for an argument, shared by the parser and the command's Run.
@@ -259,17 +260,17 @@ Run define_import(CLI::App& import_command) {
 }
 
 constexpr Command kCommands[] = {
-    {"show", "Shows the settings and key bindings", define_show},
-    {"get", "Prints values, one a line", define_get},
-    {"set", "Changes settings or key bindings", define_set},
-    {"reset", "Stores the defaults, of a record or of single values", define_reset},
-    {"unset", "Removes your own values, so that the machine's show through", define_unset},
-    {"list", "Lists every value: record, type, range, default, meaning", define_list},
-    {"swap", "Trades the keys of two key bindings", define_swap},
-    {"create", "Creates both keys, overwriting every value with its default", define_create},
-    {"export", "Writes the records as a .reg file regedit imports", define_export},
-    {"import", "Reads values from a .reg file and stores them", define_import},
-    {"edit", "Edits the settings and key bindings in a text editor", define_edit},
+    {"show", "Shows the settings and key bindings", define_show, false},
+    {"get", "Prints values, one a line", define_get, false},
+    {"set", "Changes settings or key bindings", define_set, true},
+    {"reset", "Stores the defaults, of a record or of single values", define_reset, true},
+    {"unset", "Removes your own values, so that the machine's show through", define_unset, true},
+    {"list", "Lists every value: record, type, range, default, meaning", define_list, false},
+    {"swap", "Trades the keys of two key bindings", define_swap, true},
+    {"create", "Creates both keys, overwriting every value with its default", define_create, true},
+    {"export", "Writes the records as a .reg file regedit imports", define_export, false},
+    {"import", "Reads values from a .reg file and stores them", define_import, true},
+    {"edit", "Edits the settings and key bindings in a text editor", define_edit, true},
 };
 
 // Standard output is checked once, at the end: a failed write (a full
@@ -294,9 +295,24 @@ int run(int argc, char** argv) {
     app.add_option("--library", library_path,
                    "The settings library to use (default: the one installed with vantorctl)");
     std::optional<std::string> registry;
-    app.add_option("--registry", registry,
-                   "One hive file to keep the settings in, in place of the machine's and "
-                   "your own: sets VANTOR_REGISTRY");
+    auto* registry_option =
+        app.add_option("--registry", registry,
+                       "One hive file to keep the settings in, in place of the machine's and "
+                       "your own: sets VANTOR_REGISTRY");
+    std::string wine_prefix;
+    auto* wine_option =
+        app.add_option("--wine-prefix", wine_prefix,
+                       "The game's settings in the Wine prefix DIR (default: $WINEPREFIX, else "
+                       "~/.wine): its registry is the one store")
+            ->expected(0, 1)
+            ->type_name("[DIR]");
+    std::optional<std::string> proton;
+    auto* proton_option = app.add_option(
+        "--proton", proton,
+        "The game's settings in the Proton prefix of the Steam game APPID, in any Steam library");
+    proton_option->type_name("APPID");
+    registry_option->excludes(wine_option)->excludes(proton_option);
+    wine_option->excludes(proton_option);
     bool version = false;
     app.add_flag("--version", version, "Print the versions of vantorctl and the library");
 
@@ -318,6 +334,20 @@ int run(int argc, char** argv) {
             return vantorctl::kExitBadInput;
         }
     }
+    if (wine_option->count() > 0 || proton) {
+        std::string error;
+        bool bad_usage = false;
+        const bool found =
+            proton
+                ? vantorctl::store::use_proton(*proton, &error, &bad_usage)
+                : vantorctl::store::use_wine_prefix(
+                      wine_prefix.empty() ? std::nullopt : std::optional<std::string>(wine_prefix),
+                      &error, &bad_usage);
+        if (!found) {
+            std::cerr << "vantorctl: " << error << "\n";
+            return bad_usage ? vantorctl::kExitBadInput : vantorctl::kExitFailed;
+        }
+    }
 
     std::optional<vantorctl::Library> library;
     const auto load_library = [&]() -> bool {
@@ -333,7 +363,11 @@ int run(int argc, char** argv) {
         return true;
     };
     // A command reads or writes the store: a store the library cannot read
-    // is named, with its fault, before the library is called.
+    // is named, with its fault, before the library is called. In a Wine
+    // prefix where Wine runs, a command that writes is refused before it
+    // writes anything (Wine would write its own registry back over the
+    // change), and one that reads is told that Wine's may be newer.
+    bool writes = false;
     const LoadApi load = [&]() -> const vantorctl::Api* {
         if (!load_library()) return nullptr;
         std::string next_step;
@@ -341,6 +375,20 @@ int run(int argc, char** argv) {
             std::cerr << "vantorctl: " << problem << vantorctl::store::named() << "\n";
             if (!next_step.empty()) std::cerr << "vantorctl: " << next_step << "\n";
             return nullptr;
+        }
+        if (const std::string running = vantorctl::store::wine_running(&next_step);
+            !running.empty()) {
+            if (writes) {
+                std::cerr << "vantorctl: " << running
+                          << ": a change now would be lost when Wine saves its registry\n"
+                          << "vantorctl: " << next_step << "; then try again\n"
+                          << "vantorctl: nothing was written\n";
+                return nullptr;
+            }
+            std::cerr << "vantorctl: warning: " << running
+                      << ": it saves its registry lazily, so the game may see newer values than "
+                         "these; for those, "
+                      << next_step << "\n";
         }
         return &library->api;
     };
@@ -354,7 +402,9 @@ int run(int argc, char** argv) {
                   << library->file << "\n";
         return vantorctl::kExitOk;
     }
-    for (const auto& [parser, run_command] : commands) {
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const auto& [parser, run_command] = commands[i];
+        writes = kCommands[i].writes;
         if (parser->parsed()) return run_command(load, io);
     }
 

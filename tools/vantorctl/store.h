@@ -26,6 +26,33 @@ namespace vantorctl::store {
 // an empty path.
 bool use_file(const std::string& path, std::string* error);
 
+// Makes the library use the registry of a Wine prefix (--wine-prefix): its
+// system.reg, the one store, which the library reads and writes in the
+// game's 32-bit view. `dir` names the prefix; without one, $WINEPREFIX,
+// else ~/.wine. False, saying why and what to do, on Windows, or when the
+// folder holds no Wine registry; *bad_usage then tells an argument that
+// can never work from a prefix that is not there (yet).
+bool use_wine_prefix(const std::optional<std::string>& dir, std::string* error, bool* bad_usage);
+
+// The same for the Proton prefix of the Steam game `appid` (--proton),
+// found in every Steam library: steamapps/compatdata/APPID/pfx.
+bool use_proton(const std::string& appid, std::string* error, bool* bad_usage);
+
+// The Wine prefix whose registry is the store, when it is one.
+struct WinePrefix {
+    std::string folder;   // the prefix: system.reg is in it
+    std::string arch;     // its "#arch=": win64 or win32
+    std::string keys;     // where the game's keys are: HKEY_LOCAL_MACHINE\Software\...\QUORIX
+    bool proton = false;  // a Proton prefix of Steam's
+};
+std::optional<WinePrefix> wine_prefix();
+
+// Empty unless the store is a Wine prefix's registry and Wine runs in it
+// now; then what says so ("Wine is running in /home/ann/.wine (wineserver,
+// process 4242)"), and in *next_step what to do before a change: quit the
+// game, and wait for the server to save and quit (wineserver -w).
+std::string wine_running(std::string* next_step);
+
 // Which store a command writes to: where the library's rule puts each value,
 // or the one chosen (--machine, --user).
 enum class Scope { kEither, kMachine, kUser };
@@ -118,7 +145,8 @@ class Sources {
   public:
     struct Store {
         File file;
-        bool unreadable = false;  // there, but the user may not read it
+        bool unreadable = false;           // there, but the user may not read it
+        std::optional<WinePrefix> prefix;  // a Wine prefix's registry: which
     };
 
     // Reads and parses the files; on Windows there are none.

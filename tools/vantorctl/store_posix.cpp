@@ -38,6 +38,7 @@ bool one_file_named() {
 std::string use_another(const File& file) {
     if (file.role == kUserRole)
         return "set VANTOR_USER_REGISTRY to a file in a folder you may write";
+    if (wine_prefix()) return "run vantorctl as the user the prefix belongs to";
     if (one_file_named()) return "name a file you may write with --registry FILE";
     if (files().size() == 1) {
         return "run as root to change the machine's settings, or set VANTOR_USER_REGISTRY to a "
@@ -160,6 +161,14 @@ std::string failure_at(const File& file, bool foreign, std::int32_t status) {
                "written in yours; " +
                use_another(file);
     }
+    if (status == vantor::reg::kSharingViolation || status == vantor::reg::kAccessDenied ||
+        status == 0) {
+        std::string next_step;
+        if (std::string running = wine_running(&next_step); !running.empty()) {
+            return running + ": a change now would be lost when Wine saves its registry; " +
+                   next_step + "; then try again";
+        }
+    }
     switch (status) {
         case vantor::reg::kDiskFull:
             return "cannot write " + file.path + ": " + system_reason(ENOSPC) +
@@ -194,7 +203,7 @@ std::vector<File> files() {
 }
 
 std::string problem(std::string* next_step) {
-    const Layers layers = Layers::read();
+    const Layers layers = Layers::read(false);
     const Layer* failing = layers.failing();
     if (failing == nullptr) return {};
     std::string step;
@@ -214,9 +223,13 @@ bool has_user_store() { return files().size() > 1; }
 bool write_to(Scope scope, std::string* error) {
     if (scope == Scope::kEither) return true;
     if (!has_user_store()) {
+        const std::optional<WinePrefix> prefix = wine_prefix();
         *error = std::string(scope_option(scope)) +
                  " chooses between the machine's store and your own, and here there is one: " +
-                 files().front().path + (one_file_named() ? " (VANTOR_REGISTRY)" : "") +
+                 files().front().path +
+                 (prefix             ? ", the Wine prefix's registry"
+                  : one_file_named() ? " (VANTOR_REGISTRY)"
+                                     : "") +
                  ", which takes every change";
         return false;
     }
@@ -269,8 +282,11 @@ bool remove_own(Record record, const std::vector<const Setting*>& fields,
 Sources Sources::read() {
     Sources sources;
     auto layers = std::make_shared<const Layers>(Layers::read());
+    const std::optional<WinePrefix> prefix = wine_prefix();
     for (const Layer& layer : layers->layers()) {
-        sources.stores_.push_back({{layer.path, role_of(layer.role)}, layer.unreadable});
+        sources.stores_.push_back({{layer.path, role_of(layer.role)},
+                                   layer.unreadable,
+                                   layer.wine_file ? prefix : std::nullopt});
     }
     sources.layers_ = std::move(layers);
     return sources;
@@ -289,12 +305,10 @@ std::optional<Sources::Machine> Sources::hidden(const Setting& field,
     const Layer& machine = layers_->layers().front();
     if (machine.unreadable) return std::nullopt;
     std::optional<Assignment> value;
-    if (const vantor::hive::StoredKey* key =
-            machine.hive ? machine.hive->find(record_key_path(field.record)) : nullptr) {
-        if (const vantor::hive::Value* stored = key->find(field.name)) {
-            std::string problem;
-            value = check_stored_value(field, stored->type, stored->data, &problem);
-        }
+    if (const std::optional<vantor::hive::Value> stored =
+            machine.value(record_key_path(field.record), field.name)) {
+        std::string problem;
+        value = check_stored_value(field, stored->type, stored->data, &problem);
     }
     const bool held = value.has_value();
     if (!value) value = Assignment{&field, field.default_text, field.default_number};

@@ -10,6 +10,28 @@ bool use_file(const std::string&, std::string* error) {
     return false;
 }
 
+// Under Wine the tool runs in the prefix and changes its registry through
+// Wine itself: there is no prefix to name.
+bool use_wine_prefix(const std::optional<std::string>&, std::string* error, bool* bad_usage) {
+    *bad_usage = true;
+    *error =
+        "--wine-prefix is for the native vantorctl on Linux; vantorctl.exe run under Wine "
+        "already changes the registry of the prefix it runs in";
+    return false;
+}
+
+bool use_proton(const std::string&, std::string* error, bool* bad_usage) {
+    *bad_usage = true;
+    *error =
+        "--proton is for the native vantorctl on Linux; vantorctl.exe run under Proton "
+        "already changes the registry of the prefix it runs in";
+    return false;
+}
+
+std::optional<WinePrefix> wine_prefix() { return std::nullopt; }
+
+std::string wine_running(std::string*) { return {}; }
+
 std::vector<File> files() { return {}; }
 
 std::string problem(std::string*) { return {}; }

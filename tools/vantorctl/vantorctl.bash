@@ -60,7 +60,11 @@ _vantorctl() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --library | --registry) ((i++)) ;;
+        --library | --registry | --proton) ((i++)) ;;
+        --wine-prefix)
+            # Its folder is optional: a command name is the command.
+            [[ " $commands " == *" ${words[i + 1]} "* ]] || ((i++))
+            ;;
         -*) ;;
         *) command=${words[i]}; break ;;
         esac
@@ -69,10 +73,23 @@ _vantorctl() {
     case $prev in
     --library) _filedir 'so?(.*)'; return ;;
     --registry) _filedir reg; return ;;
+    --wine-prefix)
+        _filedir -d
+        COMPREPLY+=($(compgen -W "$commands" -- "$cur"))
+        return
+        ;;
+    --proton)
+        # The games that have a Proton prefix in Steam's own library.
+        local compatdata
+        for compatdata in ~/.steam/steam/steamapps/compatdata ~/.local/share/Steam/steamapps/compatdata; do
+            [[ -d $compatdata ]] && COMPREPLY+=($(compgen -W "$(command ls "$compatdata")" -- "$cur"))
+        done
+        return
+        ;;
     esac
     if [[ -z $command ]]; then
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "--library --registry --version --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--library --registry --wine-prefix --proton --version --help" -- "$cur"))
         else
             COMPREPLY=($(compgen -W "$commands" -- "$cur"))
         fi

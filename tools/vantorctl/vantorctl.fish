@@ -30,6 +30,8 @@ set -l commands show get set reset unset list swap create export import edit
 complete -c vantorctl -f
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l library -r -F -d 'The settings library to use'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l registry -r -F -d 'One hive file in place of both'
+complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l wine-prefix -a '(__fish_complete_directories)' -d 'The settings in a Wine prefix'
+complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l proton -x -d 'The settings in the Proton prefix of a Steam game'
 complete -c vantorctl -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the versions'
 complete -c vantorctl -s h -l help -d 'Show help'
 

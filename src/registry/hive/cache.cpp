@@ -28,59 +28,91 @@ bool Stamp::settled(const timespec& now) const noexcept {
     return newest + kSettledSeconds < now.tv_sec;
 }
 
-std::shared_ptr<const hive::Hive> Cache::find(const char* path, const Stamp& stamp) {
-    const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-    Entry* entry = lock.owns_lock() ? held(path) : nullptr;
-    if (entry == nullptr || !entry->settled || !(entry->stamp == stamp)) return nullptr;
-    entry->used = ++clock_;
-    entry->lent = true;
-    return entry->hive;
+// Counted while the cache's mutex is held, so a writer that takes the
+// Document under it and finds no reader knows that none can come. A reader
+// lets go without the mutex: the release pairs with take()'s acquire, so
+// whatever the reader read happens before the writer edits.
+std::shared_ptr<const hive::Document> Cache::lend(const std::shared_ptr<Kept>& kept) {
+    kept->readers.fetch_add(1, std::memory_order_relaxed);
+    return std::shared_ptr<const hive::Document>(&kept->document, [kept](const hive::Document*) {
+        kept->readers.fetch_sub(1, std::memory_order_release);
+    });
 }
 
-std::shared_ptr<const hive::Hive> Cache::match(const char* path, std::string_view text,
-                                               const Stamp& stamp, bool settled) {
+std::shared_ptr<const hive::Document> Cache::find(const char* path, const Stamp& stamp,
+                                                  bool unsettled) {
     const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     Entry* entry = lock.owns_lock() ? held(path) : nullptr;
-    if (entry == nullptr || entry->text != text) return nullptr;
+    if (entry == nullptr || !(entry->settled || unsettled) || !(entry->stamp == stamp)) {
+        return nullptr;
+    }
+    entry->used = ++clock_;
+    return lend(entry->kept);
+}
+
+std::shared_ptr<const hive::Document> Cache::match(const char* path, std::string_view text,
+                                                   const Stamp& stamp, bool settled) {
+    const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+    Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+    if (entry == nullptr || entry->kept->document.text() != text) return nullptr;
     entry->stamp = stamp;
     entry->settled = settled;
     entry->used = ++clock_;
-    entry->lent = true;
-    return entry->hive;
+    return lend(entry->kept);
 }
 
-Cache::Taken Cache::take(const char* path, std::string_view text) {
-    Taken taken;
+std::optional<hive::Document> Cache::take(const char* path, std::string_view text) {
+    std::optional<hive::Document> taken;
+    std::shared_ptr<Kept> kept;  // let go of outside the lock
     const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     Entry* entry = lock.owns_lock() ? held(path) : nullptr;
     if (entry == nullptr) return taken;
-    if (entry->text == text) {
-        // A hive never lent to a reader is the writer's to edit. One that
-        // was may still be read: its owners let go of it without the mutex,
-        // so how many there are now tells nothing certain.
-        taken.hive =
-            entry->lent ? std::make_shared<hive::Hive>(*entry->hive) : std::move(entry->hive);
-        taken.text = std::move(entry->text);
-        taken.sections = std::move(entry->sections);
-    }
+    kept = std::move(entry->kept);
     *entry = Entry{};
+    if (kept->document.text() != text) return taken;
+    if (kept->readers.load(std::memory_order_acquire) == 0) {
+        taken.emplace(std::move(kept->document));
+    } else {
+        taken.emplace(kept->document);
+    }
     return taken;
 }
 
-void Cache::keep(const char* path, std::string text, const Stamp& stamp, bool settled, bool lent,
-                 std::shared_ptr<hive::Hive> hive, hive::Sections sections) {
+std::shared_ptr<const hive::Document> Cache::keep(const char* path, const Stamp& stamp,
+                                                  bool settled, hive::Document document,
+                                                  bool lend_it) {
+    auto kept = std::make_shared<Kept>(std::move(document));
+    std::shared_ptr<const hive::Document> lent;
     Entry old;  // let go of outside the lock
-    Entry kept{path, std::move(text), std::move(sections), stamp, settled, lent, std::move(hive),
-               0};
+    {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (lock.owns_lock()) {
+            if (lend_it) lent = lend(kept);
+            old = std::exchange(slot_for(path), Entry{path, stamp, settled, kept, ++clock_});
+            return lent;
+        }
+    }
+    // Busy: kept for this caller alone.
+    if (!lend_it) return nullptr;
+    return std::shared_ptr<const hive::Document>(kept, &kept->document);
+}
+
+bool Cache::read_before(const char* path) {
     const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-    if (!lock.owns_lock()) return;
-    kept.used = ++clock_;
-    old = std::exchange(slot_for(path), std::move(kept));
+    if (!lock.owns_lock()) return true;
+    for (const Entry& entry : entries_) {
+        if (entry.path == path) return true;
+    }
+    Entry& slot = slot_for(path);
+    slot = Entry{};
+    slot.path = path;
+    slot.used = ++clock_;
+    return false;
 }
 
 Cache::Entry* Cache::held(const char* path) {
     for (Entry& entry : entries_) {
-        if (entry.hive != nullptr && entry.path == path) return &entry;
+        if (entry.kept != nullptr && entry.path == path) return &entry;
     }
     return nullptr;
 }
@@ -96,14 +128,8 @@ Cache::Entry& Cache::slot_for(const char* path) {
 
 Cache& cache() { return *kept_hive; }
 
-std::shared_ptr<hive::Hive> parsed(std::string_view text, hive::ParseError* error) {
-    std::optional<hive::Hive> hive = hive::parse(text, error);
-    return hive ? std::make_shared<hive::Hive>(std::move(*hive)) : nullptr;
-}
-
-bool parsed_key(std::string_view text, std::string_view key_path,
-                std::optional<hive::StoredKey>* key) {
-    return hive::parse_key(text, key_path, key);
+std::optional<hive::Document> parsed(std::string_view text, hive::ParseError* error) {
+    return hive::Document::parse(std::string(text), error);
 }
 
 }  // namespace vantor::store

@@ -1,17 +1,22 @@
 // The last hives read or written whole, one for each of two files at most
-// (the machine's hive and a user's): for each its path, its bytes, the hive
-// they parse to, and what stat() told of the file when it was read. The
-// store's readers of the codec are here too: the cache parses what it keeps,
-// and what a reader asks of a file it does not keep.
+// (the machine's hive and a user's): for each its path, the Document its
+// bytes read as (which holds those bytes), and what stat() told of the file
+// when it was read. The store's readers of the codec are here too: the
+// cache reads what it keeps, and what a reader asks of a file it does not
+// keep.
 //
 // A reader may take the hive on the file's stamp alone only when the stamp
 // was settled when the file was read (see Stamp::settled()); otherwise the
 // file is read again and its bytes compared with the kept ones, which is
-// never wrong and much cheaper than parsing them again. A writer, which
-// reads the file under the lock anyway, takes the hive out when the bytes
-// match, edits it and keeps what it wrote, with where each key's section
-// lies in that text: a run of writes to a large hive parses it once, and
-// rewrites only the part of the text that holds the key it changed.
+// never wrong and much cheaper than reading them as a hive again. A writer,
+// which reads the file under the lock anyway, takes the Document out when
+// the bytes match, edits it and keeps what it wrote: a run of writes to a
+// large hive reads it once, and each commit rewrites only the lines it
+// changes.
+//
+// A reader is lent the kept Document: the writer that takes it edits it in
+// place once every reader has let go of it, and edits a copy while one
+// still reads it.
 //
 // The mutex is only ever tried: a thread that finds it busy works without
 // the cache, so nothing waits for it, and a child forked while another
@@ -21,14 +26,16 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
-#include "hive/format.h"
+#include "hive/document.h"
 
 namespace vantor::store {
 
@@ -58,46 +65,53 @@ struct Stamp {
 class Cache {
   public:
     // The kept hive, when it is the one at `path` and the file still has the
-    // settled stamp it was kept with.
-    std::shared_ptr<const hive::Hive> find(const char* path, const Stamp& stamp);
+    // settled stamp it was kept with (with `unsettled`, any stamp it was
+    // kept with).
+    std::shared_ptr<const hive::Document> find(const char* path, const Stamp& stamp,
+                                               bool unsettled = false);
 
-    // The kept hive, when it is the one at `path` and parsed from exactly
+    // The kept hive, when it is the one at `path` and read from exactly
     // `text`; `stamp` is the file's as `text` was read, settled or not,
     // which a later find() then goes by.
-    std::shared_ptr<const hive::Hive> match(const char* path, std::string_view text,
-                                            const Stamp& stamp, bool settled);
+    std::shared_ptr<const hive::Document> match(const char* path, std::string_view text,
+                                                const Stamp& stamp, bool settled);
 
     // What a writer about to replace the hive at `path`, which holds `text`,
-    // starts from: the kept hive when it was parsed from (or written as)
-    // `text` (a copy of it if a reader was given it), with the text
-    // and, when this process wrote it, where each key's section lies in it.
+    // starts from: the kept Document when it was read from (or written as)
+    // `text`, or a copy of it while a reader still reads it; else nothing.
     // Either way nothing is kept for `path` until the writer keeps what it
     // wrote.
-    struct Taken {
-        std::shared_ptr<hive::Hive> hive;  // null: nothing kept for these bytes
-        std::string text;
-        hive::Sections sections;  // empty when not known
-    };
-    Taken take(const char* path, std::string_view text);
+    std::optional<hive::Document> take(const char* path, std::string_view text);
 
     // Keeps the hive at `path` in place of the one kept for that file, else
-    // of the one used least recently; `lent` when the caller goes on
-    // reading it.
-    void keep(const char* path, std::string text, const Stamp& stamp, bool settled, bool lent,
-              std::shared_ptr<hive::Hive> hive, hive::Sections sections = {});
+    // of the one used least recently. With `lend`, returns it lent to the
+    // caller, who goes on reading it (even when the cache was busy and kept
+    // nothing); else null.
+    std::shared_ptr<const hive::Document> keep(const char* path, const Stamp& stamp, bool settled,
+                                               hive::Document document, bool lend);
+
+    // Whether the file at `path` was read before by this process (or the
+    // cache is busy): then it is worth keeping whole. Remembers that it has
+    // been read now.
+    bool read_before(const char* path);
 
   private:
+    // A kept Document and how many readers it is lent to.
+    struct Kept {
+        explicit Kept(hive::Document&& kept) : document(std::move(kept)) {}
+        hive::Document document;
+        std::atomic<int> readers{0};
+    };
     struct Entry {
         std::string path;
-        std::string text;
-        hive::Sections sections;  // where each key lies in text, when this process wrote it
         Stamp stamp{{}};
         bool settled = false;
-        bool lent = false;                 // handed to a reader since it was kept
-        std::shared_ptr<hive::Hive> hive;  // null: nothing kept
-        std::uint64_t used = 0;            // the clock when last found or kept
+        std::shared_ptr<Kept> kept;  // null: nothing kept (the file was only read, or nothing)
+        std::uint64_t used = 0;      // the clock when last found or kept
     };
 
+    // Lends the entry's Document to a reader.
+    static std::shared_ptr<const hive::Document> lend(const std::shared_ptr<Kept>& kept);
     Entry* held(const char* path);
     Entry& slot_for(const char* path);
 
@@ -109,14 +123,8 @@ class Cache {
 // The process's cache, made when the library is loaded.
 Cache& cache();
 
-// The hive parsed from `text`, or null when it does not parse (then
-// *error, when given, says where and why).
-std::shared_ptr<hive::Hive> parsed(std::string_view text, hive::ParseError* error = nullptr);
-
-// The key at `key_path` in the hive `text`, which is checked in full as
-// parsed() checks it: false when it does not parse, else *key is the key or
-// nothing. For a file that is not kept (a FIFO in the hive's place).
-bool parsed_key(std::string_view text, std::string_view key_path,
-                std::optional<hive::StoredKey>* key);
+// The hive read from `text`, or nothing when it is not one (then *error,
+// when given, says where and why).
+std::optional<hive::Document> parsed(std::string_view text, hive::ParseError* error = nullptr);
 
 }  // namespace vantor::store

@@ -14,6 +14,7 @@
 #include "registry/hive/io.h"
 #include "registry/hive/lock.h"
 #include "registry/hive/replace.h"
+#include "registry/hive/wine.h"
 
 namespace vantor::store {
 namespace {
@@ -40,10 +41,15 @@ reg::Status look_up(int folder, const std::string& name, struct stat* info, bool
     return S_ISLNK(info->st_mode) ? reg::kAccessDenied : reg::kSuccess;
 }
 
-reg::Status view_key(std::shared_ptr<const hive::Hive> hive, std::string_view key_path,
+// From this size on a hive is kept whole only when it is read a second
+// time: reading it whole costs milliseconds.
+constexpr std::size_t kKeepAtOnce = std::size_t{256} << 10;
+
+reg::Status view_key(std::shared_ptr<const hive::Document> document, std::string_view key_path,
                      KeyView* view) {
-    view->key = hive->find(key_path);
-    view->owner = std::move(hive);
+    view->key = document->find(wine::key_path(*document, key_path));
+    view->dialect = document->dialect();
+    view->owner = std::move(document);
     return reg::kSuccess;
 }
 
@@ -53,18 +59,19 @@ reg::Status load(const std::string& path, hive::Hive* hive) {
     Text text;
     const reg::Status status = read_path(path.c_str(), &text);
     if (status != reg::kSuccess) return status;
-    std::shared_ptr<hive::Hive> read = parsed(text.view());
-    if (read == nullptr) return reg::kBadDb;
-    *hive = std::move(*read);
+    std::optional<hive::Document> read = parsed(text.view());
+    if (!read) return reg::kBadDb;
+    *hive = read->hive();
     return reg::kSuccess;
 }
 
-reg::Status read_key(const char* path, std::string_view key_path, KeyView* view) {
+reg::Status read_key(const char* path, std::string_view key_path, KeyView* view, bool for_write) {
     struct stat info {};
     if (io::stat(path, &info) != 0) return errno_status(errno, IoKind::kRead);
     if (S_ISREG(info.st_mode)) {
-        if (std::shared_ptr<const hive::Hive> hive = cache().find(path, Stamp(info))) {
-            return view_key(std::move(hive), key_path, view);
+        if (std::shared_ptr<const hive::Document> kept =
+                cache().find(path, Stamp(info), for_write)) {
+            return view_key(std::move(kept), key_path, view);
         }
     }
     const Fd fd(io::open(path, kReadFlags));
@@ -77,11 +84,26 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
     Text text;
     const reg::Status status = read_file(fd.get(), &text);
     if (status != reg::kSuccess) return status;
-    if (!S_ISREG(info.st_mode)) {
-        // Not a file to keep (a FIFO in the hive's place): this call only.
+    if (S_ISREG(info.st_mode)) {
+        if (std::shared_ptr<const hive::Document> kept =
+                cache().match(path, text.view(), stamp, settled)) {
+            return view_key(std::move(kept), key_path, view);
+        }
+    }
+    // A large hive read for the first time, as by a tool started to show a
+    // value: only this key is built (the rest only checked), at a third of
+    // the cost of the whole. Read again, it is kept whole.
+    std::string arch;
+    const bool in_wine = wine::head(text.view(), &arch);
+    if (S_ISREG(info.st_mode) && text.view().size() >= kKeepAtOnce && (!in_wine || !arch.empty()) &&
+        !cache().read_before(path)) {
         std::optional<hive::StoredKey> key;
-        if (!parsed_key(text.view(), key_path, &key)) return reg::kBadDb;
+        if (!hive::read_one_key(text.view(), in_wine ? wine::key_path(arch, key_path) : key_path,
+                                &key)) {
+            return reg::kBadDb;
+        }
         view->key = nullptr;
+        view->dialect = in_wine ? hive::Dialect::kWine : hive::Dialect::kRegedit4;
         view->owner.reset();
         if (key) {
             auto owned = std::make_shared<const hive::StoredKey>(std::move(*key));
@@ -90,13 +112,14 @@ reg::Status read_key(const char* path, std::string_view key_path, KeyView* view)
         }
         return reg::kSuccess;
     }
-    if (std::shared_ptr<const hive::Hive> hive = cache().match(path, text.view(), stamp, settled)) {
-        return view_key(std::move(hive), key_path, view);
+    std::optional<hive::Document> document = parsed(text.view());
+    if (!document) return reg::kBadDb;
+    if (!S_ISREG(info.st_mode)) {
+        // Not a file to keep (a FIFO in the hive's place): this call only.
+        return view_key(std::make_shared<const hive::Document>(std::move(*document)), key_path,
+                        view);
     }
-    std::shared_ptr<hive::Hive> hive = parsed(text.view());
-    if (hive == nullptr) return reg::kBadDb;
-    cache().keep(path, std::string(text.view()), stamp, settled, true, hive);
-    return view_key(std::move(hive), key_path, view);
+    return view_key(cache().keep(path, stamp, settled, std::move(*document), true), key_path, view);
 }
 
 reg::Status update(const std::string& path, Create create, const Edit& edit) {
@@ -120,29 +143,30 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
     status = look_up(folder.get(), at.name, &old, &exists);
     if (status != reg::kSuccess) return status;
     if (!exists && create == Create::kNo) return reg::kFileNotFound;
-    Cache::Taken start;
+    std::optional<hive::Document> document;
     if (exists) {
         Text text;
         const Fd file(io::openat(folder.get(), at.name.c_str(), kReadFlags | O_NOFOLLOW));
         if (!file) return errno_status(errno, IoKind::kRead);
         status = read_file(file.get(), &text);
         if (status != reg::kSuccess) return status;
-        start = cache().take(path.c_str(), text.view());
-        if (start.hive == nullptr) start.hive = parsed(text.view());
-        if (start.hive == nullptr) return reg::kBadDb;
-    } else {
-        start.hive = std::make_shared<hive::Hive>();
-    }
-    hive::Hive& hive = *start.hive;
-    Change change;
-    status = edit(hive, change);
-    if (status != reg::kSuccess) return status;
-    if (!change.changed) {
-        // Nothing to write: what was taken still is the file's.
-        if (!start.text.empty()) {
-            cache().keep(path.c_str(), std::move(start.text), Stamp(old), false, false,
-                         std::move(start.hive), std::move(start.sections));
+        document = cache().take(path.c_str(), text.view());
+        if (!document) document = parsed(text.view());
+        if (!document) return reg::kBadDb;
+        // Never behind the back of a Wine server that holds this registry:
+        // it would write its own back over the change.
+        if (document->dialect() == hive::Dialect::kWine) {
+            status = wine::server(path).status;
+            if (status != reg::kSuccess) return status;
         }
+    } else {
+        document.emplace(hive::Dialect::kRegedit4);
+    }
+    status = edit(*document);
+    if (status != reg::kSuccess) return status;
+    if (!document->changed()) {
+        // Nothing to write: what was taken still is the file's.
+        if (exists) cache().keep(path.c_str(), Stamp(old), false, std::move(*document), false);
         return reg::kSuccess;
     }
 
@@ -150,24 +174,21 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
     if (exists && io::faccessat(folder.get(), at.name.c_str(), W_OK, AT_EACCESS) != 0) {
         return write_error();
     }
-    // The text as serialize() writes it: where the kept text was written by
-    // this process and only one key's values changed, by rewriting just that
-    // key's section of it.
-    std::string written = std::move(start.text);
-    hive::Sections sections = std::move(start.sections);
-    if (change.only == nullptr || sections.empty() ||
-        !hive::rewrite_section(hive, static_cast<std::size_t>(change.only - hive.keys.data()),
-                               &written, &sections)) {
-        written = hive::serialize(hive, &sections);
-    }
-    if (written.size() > kMaxHiveSize) return reg::kDiskFull;
-    if (!replace_durably(folder.get(), at.name, written, exists ? &old : nullptr, modes.hive)) {
+    // Only the lines of what changed are written anew.
+    document->commit();
+    if (document->text().size() > kMaxHiveSize) return reg::kDiskFull;
+    if (!replace_durably(folder.get(), at.name, document->text(), exists ? &old : nullptr,
+                         modes.hive)) {
         return write_error();
     }
     // The next call, reader or writer, compares the file with what was
-    // written: just written, its times are not settled.
-    cache().keep(path.c_str(), std::move(written), Stamp(old), false, false, std::move(start.hive),
-                 std::move(sections));
+    // written: just written, its times are not settled. A handle about to
+    // write may go by its stamp (read_key()).
+    struct stat written {};
+    if (io::fstatat(folder.get(), at.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) != 0) {
+        written = old;
+    }
+    cache().keep(path.c_str(), Stamp(written), false, std::move(*document), false);
     return reg::kSuccess;
 }
 

@@ -35,6 +35,12 @@
 // folder) all of this is that hive alone, which a caller who may not write
 // it reads but never changes.
 //
+// A hive may be a Wine prefix's system.reg (wine.h): the game's keys are
+// then read and written in the registry's 32-bit view, names and strings
+// converted between the game's windows-1252 and Wine's UTF-16 as Wine's
+// ANSI calls convert them, and nothing is written while the prefix's Wine
+// server runs (ERROR_SHARING_VIOLATION).
+//
 // A key handle remembers the key's path, in its stored case, the hive its
 // writes go to, and the key as each hive held it when it was opened: its
 // queries answer from those copies, so a reader that opens a key and
@@ -72,6 +78,7 @@
 #include "registry/hive/hive_file.h"
 #include "registry/hive/layers.h"
 #include "registry/hive/paths.h"
+#include "registry/hive/wine.h"
 #include "registry/registry.h"
 
 struct vantor::reg::Key {
@@ -83,15 +90,24 @@ struct vantor::reg::Key {
         std::size_t next = 0;
     };
 
+    // A write for the commit, as the caller gave it.
+    struct Staged {
+        std::string name;
+        std::uint32_t type = 0;
+        std::string data;
+        bool nul_follows = true;  // a NUL byte came after the data (strings in Wine's files)
+    };
+
     std::string path;    // below HKEY_LOCAL_MACHINE, in a hive's case; for a handle that writes
     std::string target;  // the hive the writes go to; empty for a handle opened to read
+    bool target_wine = false;  // the target is a Wine file: strings are stored as Wine stores them
     vantor::store::Create create = vantor::store::Create::kNo;  // how the target is made
     bool in_target = false;  // the target held the key: the commit changes it, not adds it
     bool added = false;      // created where neither hive had it: the commit adds it
     bool only_new = false;   // made by create_new_key(): the commit adds it only if still missing
     std::string other;       // the hive besides the target, for such a commit; or empty
     Layer layers[2];         // the user's hive, then the machine's
-    std::vector<vantor::hive::Value> staged;  // writes for the commit, one per name
+    std::vector<Staged> staged;  // writes for the commit, one per name
 };
 
 namespace vantor::reg {
@@ -114,10 +130,15 @@ bool key_path(const char* path, std::string_view* out) noexcept {
 // A null value name, like an empty one, names the key's default value.
 std::string_view value_name(const char* name) noexcept { return name != nullptr ? name : ""; }
 
-// The value called `name` in one hive's copy of the key. Callers mostly ask
-// for the values in the order they were stored, so the one after the last
-// found is tried before the others.
-const hive::Value* find_value(Key::Layer& layer, std::string_view name) noexcept {
+// The value called `name` (the game's, windows-1252) in one hive's copy
+// of the key. Callers mostly ask for the values in the order they were
+// stored, so the one after the last found is tried before the others.
+const hive::Value* find_value(Key::Layer& layer, std::string_view name) {
+    std::string converted;
+    if (layer.found.dialect == hive::Dialect::kWine) {
+        converted = store::wine::name(name);
+        name = converted;
+    }
     const std::vector<hive::Value>& values = layer.found.key->values;
     const hive::Value* value = nullptr;
     if (layer.next < values.size() && hive::iequals(values[layer.next].name, name)) {
@@ -131,28 +152,28 @@ const hive::Value* find_value(Key::Layer& layer, std::string_view name) noexcept
 }
 
 // The value `name` as staged in the handle, or nullptr.
-hive::Value* staged_value(Key* key, std::string_view name) noexcept {
-    for (hive::Value& value : key->staged) {
+Key::Staged* staged_value(Key* key, std::string_view name) noexcept {
+    for (Key::Staged& value : key->staged) {
         if (hive::iequals(value.name, name)) return &value;
     }
     return nullptr;
 }
 
-// Reads the key from each hive into the handle's layers. A hive the
-// library goes without (goes_without(): a missing one, a machine's hive
-// this user may not read beside one of the user's own) holds nothing. Any
-// other failure is returned.
-Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key) {
+// Reads the key from each hive into the handle's layers (`for_write`: see
+// read_key()). A hive the library goes without (goes_without(): a missing
+// one, a machine's hive this user may not read beside one of the user's
+// own) holds nothing. Any other failure is returned.
+Status read_layers(const store::Hives& hives, std::string_view wanted, Key* key, bool for_write) {
     const bool layered = !hives.user.empty();
     if (layered) {
         const Status status =
-            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found);
+            store::read_key(hives.user.c_str(), wanted, &key->layers[kUser].found, for_write);
         if (status != kSuccess && !store::goes_without(store::Role::kUser, status, layered)) {
             return status;
         }
     }
     const Status status =
-        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found);
+        store::read_key(hives.machine.c_str(), wanted, &key->layers[kMachine].found, for_write);
     if (status != kSuccess && !store::goes_without(store::Role::kMachine, status, layered)) {
         return status;
     }
@@ -169,9 +190,11 @@ Status choose_target(const store::Hives& hives, Key* key) {
     const store::Target target =
         store::write_target(hives, key->layers[kUser].found.key != nullptr);
     const bool to_user = target.role == store::Role::kUser;
+    const store::KeyView& found = key->layers[to_user ? kUser : kMachine].found;
     key->target = target.path;
     key->create = to_user ? store::Create::kPrivate : store::Create::kShared;
-    key->in_target = key->layers[to_user ? kUser : kMachine].found.key != nullptr;
+    key->in_target = found.key != nullptr;
+    key->target_wine = found.dialect == hive::Dialect::kWine;
     return target.refusal;
 }
 
@@ -194,25 +217,27 @@ bool holds_now(const std::string& path, const std::string& key_path) {
 
 // Commits what the handle staged, in one replace of its target hive.
 Status commit(const Key& key) {
-    const Status updated =
-        store::update(key.target, key.in_target ? store::Create::kNo : key.create,
-                      [&](hive::Hive& hive, store::Change& change) {
-                          if (key.only_new &&
-                              (hive.find(key.path) != nullptr || holds_now(key.other, key.path))) {
-                              return kAlreadyExists;  // made meanwhile: left as it is
-                          }
-                          bool added = false;
-                          hive::StoredKey* found =
-                              key.in_target ? hive.find(key.path) : &hive.ensure(key.path, &added);
-                          if (found == nullptr) return kKeyDeleted;
-                          change.changed = added;
-                          for (const hive::Value& value : key.staged) {
-                              if (found->set(value.name, value.type, value.data))
-                                  change.changed = true;
-                          }
-                          if (!added) change.only = found;
-                          return kSuccess;
-                      });
+    const Status updated = store::update(
+        key.target, key.in_target ? store::Create::kNo : key.create, [&](hive::Document& document) {
+            const bool wine = document.dialect() == hive::Dialect::kWine;
+            const std::string path = store::wine::key_path(document, key.path);
+            if (key.only_new &&
+                (document.find(path) != nullptr || holds_now(key.other, key.path))) {
+                return kAlreadyExists;  // made meanwhile: left as it is
+            }
+            if (key.in_target && document.find(path) == nullptr) return kKeyDeleted;
+            document.add_key(path);
+            for (const Key::Staged& value : key.staged) {
+                if (wine) {
+                    document.set_value(
+                        path, store::wine::name(value.name), value.type,
+                        store::wine::stored_data(value.type, value.data, value.nul_follows));
+                } else {
+                    document.set_value(path, value.name, value.type, value.data);
+                }
+            }
+            return kSuccess;
+        });
     // A missing hive (or folder) means the key went away since it was opened.
     return key.in_target && updated == kFileNotFound ? kKeyDeleted : updated;
 }
@@ -238,7 +263,7 @@ Status create(const char* path, bool only_new, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const store::Hives hives = store::find_hives();
         auto created = std::make_unique<Key>();
-        Status status = read_layers(hives, wanted, created.get());
+        Status status = read_layers(hives, wanted, created.get(), true);
         if (status != kSuccess) return status;
         created->added = !in_either(*created);
         if (only_new && !created->added) return kAlreadyExists;
@@ -266,7 +291,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
         if (!key_path(path, &wanted)) return kInvalidParameter;
         const store::Hives hives = store::find_hives();
         auto opened = std::make_unique<Key>();
-        Status status = read_layers(hives, wanted, opened.get());
+        Status status = read_layers(hives, wanted, opened.get(), access == Access::kAll);
         if (status != kSuccess) return status;
         if (!in_either(*opened)) return kFileNotFound;
         // A write-access handle is refused up front, as the registry refuses
@@ -289,20 +314,40 @@ Status create_new_key(const char* path, Key** key) noexcept { return create(path
 Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) noexcept {
     if (key == nullptr || (data != nullptr && size == nullptr)) return kInvalidParameter;
     return guarded(kReadFault, [&]() -> Status {
-        const hive::Value* value = staged_value(key, value_name(name));
-        for (Key::Layer& layer : key->layers) {
-            if (value != nullptr) break;
-            if (layer.found.key != nullptr) value = find_value(layer, value_name(name));
+        // What the game's ANSI call gives: a Wine file's strings converted.
+        std::string converted;
+        std::string_view found;
+        bool any = false;
+        if (const Key::Staged* staged = staged_value(key, value_name(name))) {
+            any = true;
+            found = staged->data;
+            if (key->target_wine && store::wine::is_string(staged->type)) {
+                converted = store::wine::game_data(
+                    staged->type,
+                    store::wine::stored_data(staged->type, staged->data, staged->nul_follows));
+                found = converted;
+            }
         }
-        if (value == nullptr) return kFileNotFound;
+        for (Key::Layer& layer : key->layers) {
+            if (any || layer.found.key == nullptr) continue;
+            const hive::Value* value = find_value(layer, value_name(name));
+            if (value == nullptr) continue;
+            any = true;
+            found = value->data;
+            if (layer.found.dialect == hive::Dialect::kWine) {
+                converted = store::wine::game_data(value->type, value->data);
+                found = converted;
+            }
+        }
+        if (!any) return kFileNotFound;
         // The hive's size limit keeps every value well below 4 GiB.
-        const auto needed = static_cast<std::uint32_t>(value->data.size());
+        const auto needed = static_cast<std::uint32_t>(found.size());
         if (data != nullptr) {
             if (needed > *size) {
                 *size = needed;
                 return kMoreData;
             }
-            std::memcpy(data, value->data.data(), needed);
+            std::memcpy(data, found.data(), needed);
         }
         if (size != nullptr) *size = needed;
         return kSuccess;
@@ -313,14 +358,26 @@ Status set_value(Key* key, const char* name, std::uint32_t type, const void* dat
                  std::uint32_t size) noexcept {
     if (key == nullptr || (data == nullptr && size != 0)) return kInvalidParameter;
     if (key->target.empty()) return kAccessDenied;
+    if (!hive::valid_value_name(value_name(name))) return kInvalidParameter;
     if (size > store::kMaxHiveSize) return kDiskFull;  // could never be stored
     return guarded(kNotEnoughMemory, [&]() -> Status {
-        const std::string_view bytes(static_cast<const char*>(data), size);
-        if (hive::Value* staged = staged_value(key, value_name(name))) {
+        const auto* bytes = static_cast<const char*>(data);
+        // As RegSetValueExA does, a string not counted with its NUL is
+        // stored with one when the byte after it is NUL: in a Wine file,
+        // where strings carry their NUL.
+        bool nul_follows = true;
+        if (key->target_wine && store::wine::is_string(type) && size != 0 &&
+            bytes[size - 1] != '\0') {
+            nul_follows = bytes[size] == '\0';
+        }
+        const std::string_view stored(bytes, size);
+        if (Key::Staged* staged = staged_value(key, value_name(name))) {
             staged->type = type;
-            staged->data.assign(bytes);
+            staged->data.assign(stored);
+            staged->nul_follows = nul_follows;
         } else {
-            key->staged.push_back({std::string(value_name(name)), type, std::string(bytes)});
+            key->staged.push_back(
+                {std::string(value_name(name)), type, std::string(stored), nul_follows});
         }
         return kSuccess;
     });

@@ -8,6 +8,7 @@
 // -1 (or nullptr) with errno set on failure, EINTR included.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -34,6 +35,8 @@ int unlinkat(int dir, const char* name, int flags) noexcept;
 int fchmod(int fd, mode_t mode) noexcept;
 int fchown(int fd, uid_t owner, gid_t group) noexcept;
 int flock(int fd, int operation) noexcept;
+// fcntl(fd, F_GETLK, lock): who holds a record lock (Wine's server does).
+int getlk(int fd, struct flock* lock) noexcept;
 
 // The names in the folder open as `dir`, without "." and "..". Returns 0,
 // or -1 with errno set. May throw std::bad_alloc.

@@ -56,6 +56,8 @@ int fchown(int fd, uid_t owner, gid_t group) noexcept { return ::fchown(fd, owne
 
 int flock(int fd, int operation) noexcept { return ::flock(fd, operation); }
 
+int getlk(int fd, struct flock* lock) noexcept { return ::fcntl(fd, F_GETLK, lock); }
+
 int list(int dir, std::vector<std::string>* names) {
     // A descriptor of its own: closedir() closes it, and the caller's
     // descriptor keeps its position.

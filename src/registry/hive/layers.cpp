@@ -15,13 +15,15 @@
 #include "registry/hive/hive_file.h"
 #include "registry/hive/io.h"
 #include "registry/hive/text.h"
+#include "registry/hive/wine.h"
 
 namespace vantor::store {
 namespace {
 
 // Reads the hive at layer->path as the library does (through links, only a
-// regular file, bounded), saying what stops it.
-void read_layer(Layer* layer) {
+// regular file, bounded), saying what stops it; keeps the whole hive only
+// when `whole`, else only checks it.
+void read_layer(Layer* layer, bool whole) {
     Problem& problem = layer->problem;
     const auto refused = [&](int error) {
         problem = {Problem::Kind::kUnreadable, errno_status(error, IoKind::kRead), error, 0, {}};
@@ -53,11 +55,32 @@ void read_layer(Layer* layer) {
         refused(errno != 0 ? errno : EIO);
         return;
     }
+    layer->wine_file = wine::head(text.view(), &layer->arch_line);
     hive::ParseError error;
-    layer->hive = parsed(text.view(), &error);
-    if (layer->hive == nullptr) {
-        problem = {Problem::Kind::kCorrupt, reg::kBadDb, 0, error.line, error.message};
+    if (!whole) {
+        // The same verdict as reading it whole, at a third of the cost.
+        std::optional<hive::StoredKey> none;
+        if (!hive::read_one_key(text.view(), {}, &none, &error)) {
+            problem = {Problem::Kind::kCorrupt, reg::kBadDb, 0, error.line, error.message};
+        }
+        return;
     }
+    std::optional<hive::Document> document = parsed(text.view(), &error);
+    if (!document) {
+        problem = {Problem::Kind::kCorrupt, reg::kBadDb, 0, error.line, error.message};
+        return;
+    }
+    layer->document = std::make_shared<const hive::Document>(std::move(*document));
+}
+
+// True when `key` has a subkey in `document`.
+bool has_subkey(const hive::Document& document, const hive::StoredKey& key) {
+    const std::string below = key.path + "\\";
+    const std::vector<hive::StoredKey>& keys = document.hive().keys;
+    return std::any_of(keys.begin(), keys.end(), [&](const hive::StoredKey& other) {
+        return other.path.size() > below.size() &&
+               hive::iequals(std::string_view(other.path).substr(0, below.size()), below);
+    });
 }
 
 }  // namespace
@@ -113,35 +136,24 @@ reg::Status remove_own_values(const Hives& hives, std::string_view key_path,
     reg::Status status = check_own(hives.user);
     if (status != reg::kSuccess) return status;
     std::vector<std::string> gone;
-    status = update(hives.user, Create::kNo, [&](hive::Hive& hive, Change& change) {
+    status = update(hives.user, Create::kNo, [&](hive::Document& document) {
         gone.clear();
-        hive::StoredKey* key = hive.find(key_path);
+        const std::string path = wine::key_path(document, key_path);
+        const hive::StoredKey* key = document.find(path);
         if (key == nullptr) return reg::kSuccess;
-        std::vector<hive::Value>& values = key->values;
-        for (auto value = values.begin(); value != values.end();) {
-            const bool named = std::any_of(
-                names.begin(), names.end(),
-                [&](const std::string& name) { return hive::iequals(name, value->name); });
-            if (!named) {
-                ++value;
-                continue;
-            }
-            gone.push_back(value->name);
-            value = values.erase(value);
+        const bool in_wine = document.dialect() == hive::Dialect::kWine;
+        for (const hive::Value& value : key->values) {
+            const bool named =
+                std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+                    return hive::iequals(in_wine ? wine::name(name) : name, value.name);
+                });
+            if (named) gone.push_back(value.name);
         }
         if (gone.empty()) return reg::kSuccess;
-        change.changed = true;
-        change.only = key;
-        const std::string below = key->path + "\\";
-        const bool parent =
-            std::any_of(hive.keys.begin(), hive.keys.end(), [&](const hive::StoredKey& other) {
-                return other.path.size() > below.size() &&
-                       hive::iequals(std::string_view(other.path).substr(0, below.size()), below);
-            });
-        if (values.empty() && !parent) {
-            const auto index = key - hive.keys.data();
-            change.only = nullptr;
-            hive.keys.erase(hive.keys.begin() + index);
+        for (const std::string& name : gone) document.delete_value(path, name);
+        key = document.find(path);
+        if (key != nullptr && key->values.empty() && !has_subkey(document, *key)) {
+            document.delete_key(path);
         }
         return reg::kSuccess;
     });
@@ -151,31 +163,53 @@ reg::Status remove_own_values(const Hives& hives, std::string_view key_path,
     return status;
 }
 
-Layers Layers::read() { return read(find_hives()); }
+Layers Layers::read(bool whole) { return read(find_hives(), whole); }
 
-Layers Layers::read(const Hives& hives) {
+Layers Layers::read(const Hives& hives, bool whole) {
     Layers layers;
     layers.hives_ = hives;
-    layers.layers_.push_back({hives.machine, Role::kMachine, false, false, {}, nullptr});
-    if (!hives.user.empty()) {
-        layers.layers_.push_back({hives.user, Role::kUser, false, false, {}, nullptr});
-    }
-    for (Layer& layer : layers.layers_) read_layer(&layer);
+    const auto add = [&](const std::string& path, Role role) {
+        Layer layer;
+        layer.path = path;
+        layer.role = role;
+        layers.layers_.push_back(std::move(layer));
+    };
+    add(hives.machine, Role::kMachine);
+    if (!hives.user.empty()) add(hives.user, Role::kUser);
+    for (Layer& layer : layers.layers_) read_layer(&layer, whole);
     return layers;
+}
+
+std::string Layer::stored_path(std::string_view key_path) const {
+    if (document != nullptr) return wine::key_path(*document, key_path);
+    return wine_file ? wine::key_path(arch_line, key_path) : std::string(key_path);
+}
+
+const hive::StoredKey* Layer::key(std::string_view key_path) const {
+    return document != nullptr ? document->find(stored_path(key_path)) : nullptr;
+}
+
+std::optional<hive::Value> Layer::value(std::string_view key_path, std::string_view name) const {
+    const hive::StoredKey* found = key(key_path);
+    if (found == nullptr) return std::nullopt;
+    if (!wine_file) {
+        const hive::Value* value = found->find(name);
+        return value != nullptr ? std::optional<hive::Value>(*value) : std::nullopt;
+    }
+    const hive::Value* value = found->find(wine::name(name));
+    if (value == nullptr) return std::nullopt;
+    return hive::Value{std::string(name), value->type, wine::game_data(value->type, value->data)};
 }
 
 const Layer* Layers::holder(std::string_view key_path, std::string_view name) const {
     for (auto layer = layers_.rbegin(); layer != layers_.rend(); ++layer) {
-        if (layer->hive == nullptr) continue;
-        const hive::StoredKey* key = layer->hive->find(key_path);
-        if (key != nullptr && key->find(name) != nullptr) return &*layer;
+        if (layer->value(key_path, name)) return &*layer;
     }
     return nullptr;
 }
 
 Target Layers::target_of(std::string_view key_path) const {
-    const bool in_user = layers_.size() > 1 && layers_[1].hive != nullptr &&
-                         layers_[1].hive->find(key_path) != nullptr;
+    const bool in_user = layers_.size() > 1 && layers_[1].key(key_path) != nullptr;
     return write_target(hives_, in_user);
 }
 

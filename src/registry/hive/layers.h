@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "hive/document.h"
 #include "hive/format.h"
 #include "registry/hive/paths.h"
 #include "registry/registry.h"
@@ -85,17 +87,30 @@ struct Layer {
     std::string path;
     Role role = Role::kMachine;
     bool exists = false;
-    bool unreadable = false;                 // there, but this user may not read it
-    Problem problem;                         // what stops the library here, if anything
-    std::shared_ptr<const hive::Hive> hive;  // null: missing, or not read
+    bool unreadable = false;  // there, but this user may not read it
+    Problem problem;          // what stops the library here, if anything
+    bool wine_file = false;   // a Wine prefix's registry file (wine.h)
+    std::string arch_line;    // then its "#arch=" (win64, win32), when it has one
+    std::shared_ptr<const hive::Document> document;  // null: missing, not read, or only checked
+
+    // Where the game's key `key_path` is in this hive: in a Wine file, in
+    // the 32-bit view.
+    std::string stored_path(std::string_view key_path) const;
+    // The game's key `key_path` as the library reads it, or null.
+    const hive::StoredKey* key(std::string_view key_path) const;
+    // The value `name` of that key as the game's ANSI calls read it (a Wine
+    // file's strings in windows-1252), or nothing.
+    std::optional<hive::Value> value(std::string_view key_path, std::string_view name) const;
 };
 
 class Layers {
   public:
-    // The hives of find_hives(), each read whole now. May throw
+    // The hives of find_hives(), each read now: whole, or with `whole`
+    // false only checked for what stops the library (failing() then
+    // tells; holder() and target_of() find nothing). May throw
     // std::bad_alloc.
-    static Layers read();
-    static Layers read(const Hives& hives);
+    static Layers read(bool whole = true);
+    static Layers read(const Hives& hives, bool whole = true);
 
     // The machine's first.
     const std::vector<Layer>& layers() const noexcept { return layers_; }
