@@ -46,6 +46,8 @@ export XDG_CACHE_HOME="$prefix/xdg/cache"
 case "$action" in
 make)
     if ! "$loader" --version >/dev/null 2>&1; then
+        # A prefix an earlier run made is no prefix of this run's.
+        rm -rf "$prefix"
         echo "wine prefix skipped: $loader does not run here (scripts/install-deps --test installs Wine; 32-bit Wine needs a kernel that runs 32-bit programs)"
         exit 0
     fi
