@@ -502,16 +502,33 @@ void Document::commit(std::uint64_t now) {
 
     // The new text, and where each new or edited key's section starts in it.
     const std::string line_end = eol();
-    // Into the buffer of the text before last: no new pages to fault in.
-    std::string out = std::move(spare_);
-    out.clear();
     std::size_t growth = 0;
     for (const Patch& patch : patches) growth += patch.text.size() + 2 * line_end.size();
-    out.reserve(text_.size() + growth);
+    // The text before the first patch stays where it is when that is most
+    // of it (the game's keys near the end of a large Wine hive): only the
+    // rest is copied aside and written back. Otherwise the new text is built
+    // in the buffer of the text before last: no new pages to fault in.
+    const std::size_t head = patches.front().begin;
+    const bool in_place = head >= text_.size() / 2;
+    std::string rest = std::move(spare_);
+    std::string out;
+    std::size_t base = 0;  // where `source` starts in the old text
+    if (in_place) {
+        rest.assign(text_, head, std::string::npos);
+        out = std::move(text_);
+        out.resize(head);
+        base = head;
+    } else {
+        out = std::move(rest);
+        out.clear();
+        rest = std::move(text_);
+    }
+    out.reserve(head + (in_place ? rest.size() : rest.size() - head) + growth);
+    const std::string_view source = rest;
     std::vector<std::size_t> starts(layout_.size(), 0);
-    std::size_t at = 0;
+    std::size_t at = base;
     for (const Patch& patch : patches) {
-        out.append(text_, at, patch.begin - at);
+        out.append(source.substr(at - base, patch.begin - at));
         if (patch.begin == patch.end && !patch.in_line && !patch.text.empty() && !out.empty()) {
             // Added lines start a line of their own; a REGEDIT4 section
             // after a blank line.
@@ -535,7 +552,7 @@ void Document::commit(std::uint64_t now) {
         out.append(patch.text);
         at = patch.end;
     }
-    out.append(text_, at, std::string::npos);
+    out.append(source.substr(at - base));
 
     // Where the untouched keys' lines went: moved by every patch before
     // them. Lines added at a key's own end are not its.
@@ -572,7 +589,7 @@ void Document::commit(std::uint64_t now) {
         layout.begin = moved(layout.begin, false);
         layout.end = moved(layout.end, true);
     }
-    spare_ = std::move(text_);
+    spare_ = std::move(rest);
     text_ = std::move(out);
     for (const std::uint32_t key : dirty_) {
         KeyLayout& layout = layout_[key];

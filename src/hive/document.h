@@ -140,7 +140,7 @@ class Document {
 
     Dialect dialect_;
     std::string text_;
-    std::string spare_;  // the text before the last commit, its buffer reused
+    std::string spare_;  // the old text (or its moved part) the last commit let go of, for reuse
     std::string arch_;
     Hive hive_;
     std::vector<KeyLayout> layout_;  // one for each key of hive_

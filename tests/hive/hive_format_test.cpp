@@ -460,6 +460,19 @@ TEST(HiveDocument, KeepsEveryLineAnEditDoesNotChange) {
         }
         EXPECT_EQ(document->text(), again->text());
         expect_same_keys(document->hive(), Document::parse(document->text())->hive());
+
+        // Writes to the last key alone, growing and shrinking its value (the
+        // text before it stays in place): each reads back as the model.
+        for (const char* data : {"a much longer text than before", "x"}) {
+            const std::string previous = document->text();
+            document->set_value(last, "Next", 1, std::string(data) + '\0');
+            document->commit(kEditTime);
+            const std::size_t head = previous.rfind(last.substr(last.rfind('\\') + 1));
+            EXPECT_EQ(document->text().compare(0, head, previous, 0, head), 0);
+            std::optional<Document> reread = Document::parse(document->text());
+            ASSERT_TRUE(reread);
+            expect_same_keys(document->hive(), reread->hive());
+        }
     }
 }
 

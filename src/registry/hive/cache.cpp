@@ -61,15 +61,23 @@ std::shared_ptr<const hive::Document> Cache::match(const char* path, std::string
     return lend(entry->kept);
 }
 
-std::optional<hive::Document> Cache::take(const char* path, std::string_view text) {
+std::optional<hive::Document> Cache::take(const char* path, int fd, Text* text,
+                                          reg::Status* status) {
     std::optional<hive::Document> taken;
-    std::shared_ptr<Kept> kept;  // let go of outside the lock
-    const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
-    Entry* entry = lock.owns_lock() ? held(path) : nullptr;
-    if (entry == nullptr) return taken;
-    kept = std::move(entry->kept);
-    *entry = Entry{};
-    if (kept->document.text() != text) return taken;
+    std::shared_ptr<Kept> kept;
+    {
+        const std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        Entry* entry = lock.owns_lock() ? held(path) : nullptr;
+        if (entry != nullptr) {
+            kept = std::move(entry->kept);
+            *entry = Entry{};
+        }
+    }
+    // Read and compared without the mutex: other threads go on meanwhile.
+    bool same = false;
+    *status =
+        read_file_against(fd, kept ? std::string_view(kept->document.text()) : "", text, &same);
+    if (*status != reg::kSuccess || !same) return taken;
     if (kept->readers.load(std::memory_order_acquire) == 0) {
         taken.emplace(std::move(kept->document));
     } else {

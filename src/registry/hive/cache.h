@@ -36,6 +36,8 @@
 #include <utility>
 
 #include "hive/document.h"
+#include "registry/hive/text.h"
+#include "registry/registry.h"
 
 namespace vantor::store {
 
@@ -76,12 +78,13 @@ class Cache {
     std::shared_ptr<const hive::Document> match(const char* path, std::string_view text,
                                                 const Stamp& stamp, bool settled);
 
-    // What a writer about to replace the hive at `path`, which holds `text`,
-    // starts from: the kept Document when it was read from (or written as)
-    // `text`, or a copy of it while a reader still reads it; else nothing.
-    // Either way nothing is kept for `path` until the writer keeps what it
-    // wrote.
-    std::optional<hive::Document> take(const char* path, std::string_view text);
+    // What a writer about to replace the hive at `path` starts from. Reads
+    // the file, open as `fd`, into *text (as read_file_against() does); when
+    // it holds the text the kept Document was read from (or written as),
+    // returns that Document, or a copy of it while a reader still reads it;
+    // else nothing, and the writer parses *text. Either way nothing is kept
+    // for `path` until the writer keeps what it wrote.
+    std::optional<hive::Document> take(const char* path, int fd, Text* text, reg::Status* status);
 
     // Keeps the hive at `path` in place of the one kept for that file, else
     // of the one used least recently. With `lend`, returns it lent to the

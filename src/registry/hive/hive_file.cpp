@@ -148,9 +148,8 @@ reg::Status update(const std::string& path, Create create, const Edit& edit) {
         Text text;
         const Fd file(io::openat(folder.get(), at.name.c_str(), kReadFlags | O_NOFOLLOW));
         if (!file) return errno_status(errno, IoKind::kRead);
-        status = read_file(file.get(), &text);
+        document = cache().take(path.c_str(), file.get(), &text, &status);
         if (status != reg::kSuccess) return status;
-        document = cache().take(path.c_str(), text.view());
         if (!document) document = parsed(text.view());
         if (!document) return reg::kBadDb;
         // Never behind the back of a Wine server that holds this registry:

@@ -53,6 +53,12 @@ class Text {
 // (a folder, or a FIFO with nothing in it); or the read error's status.
 reg::Status read_file(int fd, Text* text);
 
+// read_file() of a file expected to hold `expected`, comparing each piece
+// with it as it is read, while the piece is still in the processor's cache:
+// *same tells whether the file holds exactly those bytes. Cheaper than a
+// read and a comparison of the whole for a large hive.
+reg::Status read_file_against(int fd, std::string_view expected, Text* text, bool* same);
+
 // Opens `path` (following links) and reads it as read_file() does;
 // kFileNotFound when there is no such file.
 reg::Status read_path(const char* path, Text* text);
