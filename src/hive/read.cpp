@@ -473,6 +473,7 @@ class Reader {
     bool resolve(std::uint32_t* key);
     bool regedit4_value(std::string_view line, ValueLine* value);
     bool wine_value(std::string_view line, ValueLine* value);
+    bool number_or_hex(std::string_view line, ValueLine* value, std::string* data);
     bool wine_option(std::string_view line, Option* kind);
 
     std::string_view text_;
@@ -724,27 +725,10 @@ bool Reader::regedit4_value(std::string_view line, ValueLine* value) {
     if (!line.empty() && line.front() == '"') {
         value->type = kTypeSz;
         if (!read_string(&line, data) || !trim_right(line).empty()) return false;
-    } else if (consume(&line, "dword:")) {
-        std::uint32_t number = 0;
-        if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
-        value->type = kTypeDword;
-        const char bytes[4] = {
-            static_cast<char>(number & 0xFF), static_cast<char>(number >> 8 & 0xFF),
-            static_cast<char>(number >> 16 & 0xFF), static_cast<char>(number >> 24 & 0xFF)};
-        if (data != nullptr) data->assign(bytes, sizeof bytes);
-    } else if (consume(&line, "hex:")) {
-        value->type = kTypeBinary;
-        if (!read_hex_bytes(line, &lines_, data)) return false;
-    } else if (consume(&line, "hex(")) {
-        if (!read_hex_number(&line, &value->type) || !consume(&line, "):") ||
-            !read_hex_bytes(line, &lines_, data)) {
-            return false;
-        }
-    } else {
-        return false;
+        value->data = data != nullptr ? std::string_view(*data) : std::string_view();
+        return true;
     }
-    value->data = data != nullptr ? std::string_view(*data) : std::string_view();
-    return true;
+    return number_or_hex(line, value, data);
 }
 
 bool Reader::wine_value(std::string_view line, ValueLine* value) {
@@ -796,7 +780,17 @@ bool Reader::wine_value(std::string_view line, ValueLine* value) {
             read = read_wine_string(&line, '"', out);
         }
         if (!read || !trim_right(line).empty()) return false;
-    } else if (consume(&line, "dword:")) {
+        value->data = data != nullptr ? std::string_view(*data) : std::string_view();
+        return true;
+    }
+    return number_or_hex(line, value, data);
+}
+
+// The data after a value's "=" that both dialects write alike: "dword:" and
+// its number, "hex:" or "hex(N):" and their bytes (continued on the next
+// lines), into *data when given.
+bool Reader::number_or_hex(std::string_view line, ValueLine* value, std::string* data) {
+    if (consume(&line, "dword:")) {
         std::uint32_t number = 0;
         if (!read_hex_number(&line, &number) || !trim_right(line).empty()) return false;
         value->type = kTypeDword;
