@@ -21,37 +21,10 @@ using vantor::hive::append_utf8;
 // Decodes one UTF-8 character at text[*at] and moves past it; false for
 // invalid UTF-8 (overlong forms and surrogates included).
 bool next_utf8(std::string_view text, std::size_t* at, char32_t* c) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(*at);
-    std::size_t length;
-    char32_t value;
-    if (lead < 0x80) {
-        length = 1;
-        value = lead;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        value = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        value = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        value = lead & 0x07u;
-    } else {
-        return false;
-    }
-    if (text.size() - *at < length) return false;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(*at + i) & 0xC0) != 0x80) return false;
-        value = value << 6 | (byte(*at + i) & 0x3Fu);
-    }
-    const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return false;
-    }
-    *at += length;
-    *c = value;
-    return true;
+    const std::size_t from = *at;
+    if (vantor::hive::next_utf8(text, at, c) && !(*c >= 0xD800 && *c <= 0xDFFF)) return true;
+    *at = from;
+    return false;
 }
 
 std::string code_point(char32_t c) {
