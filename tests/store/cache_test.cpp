@@ -13,23 +13,13 @@ namespace {
 
 using Cache = InMemory;
 
-// The hive's text holding records `n` (all of them serialize to the same size).
-std::string hive_with(int n) {
-    memfs::reset();
-    const GameConfigSettings game = game_record(n);
-    const KeyConfigSettings keys = key_record(n);
-    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
-    EXPECT_EQ(SetKeyConfigSettings(&keys, VANTOR_MASK_ALL), 0);
-    return memfs::file(kHive).value_or("");
-}
-
 int user_of(const GameConfigSettings& game) {
     const std::string name = game.UserName;
     return std::atoi(name.substr(name.rfind(' ') + 1).c_str());
 }
 
 TEST_F(Cache, SettledHiveIsCheckedByOneStatPerReader) {
-    hive_with(1);
+    hive_holding(1);
     memfs::advance(10);
     GameConfigSettings game{};
     KeyConfigSettings keys{};
@@ -48,7 +38,7 @@ TEST_F(Cache, SettledHiveIsCheckedByOneStatPerReader) {
 // within one tick. Every read sees the edit before it, whether the hive had
 // settled (and was kept) before the edit or not.
 TEST_F(Cache, SameSizeEditsInPlaceAreNeverMissed) {
-    const std::string texts[] = {hive_with(1), hive_with(2)};
+    const std::string texts[] = {hive_holding(1), hive_holding(2)};
     ASSERT_EQ(texts[0].size(), texts[1].size());
     memfs::reset();
     memfs::put_file(kHive, texts[0]);
@@ -68,7 +58,7 @@ TEST_F(Cache, SameSizeEditsInPlaceAreNeverMissed) {
 
 // A hive replaced by a writer, or changed in its mode only, is read again.
 TEST_F(Cache, ReplacedOrChangedHiveIsReadAgain) {
-    hive_with(1);
+    hive_holding(1);
     memfs::advance(10);
     GameConfigSettings game{};
     ASSERT_EQ(GetGameConfigSettings(&game), 1);
@@ -120,7 +110,7 @@ TEST_F(Cache, WritesKeepTheHiveWholeAndOthersLinesAndEdits) {
 TEST_F(Cache, LayeredReaderKeepsBothHives) {
     if (std::string(store::default_machine_hive()) != kHive) GTEST_SKIP() << "another default hive";
     constexpr const char* kUserHive = "/home/ann/.local/state/vantor/user.reg";
-    hive_with(1);
+    hive_holding(1);
     memfs::put_file(kUserHive,
                     "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QUORIX\\Keyboard]\n"
                     "\"Fire\"=dword:00000046\n");

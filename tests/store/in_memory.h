@@ -33,6 +33,17 @@ inline std::optional<hive::Hive> hive_now() {
     return parsed;
 }
 
+// The hive's text holding records `n`, written on a fresh disk (records of
+// either number serialize to the same size).
+inline std::string hive_holding(int n) {
+    memfs::reset();
+    const GameConfigSettings game = game_record(n);
+    const KeyConfigSettings keys = key_record(n);
+    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
+    EXPECT_EQ(SetKeyConfigSettings(&keys, VANTOR_MASK_ALL), 0);
+    return memfs::file(kHive).value_or("");
+}
+
 // Files the writers left in the hive's folder besides the hive and its lock.
 inline std::vector<std::string> leftovers() {
     std::vector<std::string> left;

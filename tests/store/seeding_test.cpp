@@ -10,21 +10,11 @@ namespace {
 
 using Seeding = InMemory;
 
-// The hive's text holding records `n`, on a fresh disk.
-std::string hive_of(int n) {
-    memfs::reset();
-    const GameConfigSettings game = game_record(n);
-    const KeyConfigSettings keys = key_record(n);
-    EXPECT_EQ(SetGameConfigSettings(&game, VANTOR_MASK_ALL), 0);
-    EXPECT_EQ(SetKeyConfigSettings(&keys, VANTOR_MASK_ALL), 0);
-    return memfs::file(kHive).value_or("");
-}
-
 // A hive copied over in place (cp good.reg system.reg) while a host reads:
 // the reader finds half of it, which does not parse, and the copy is done
 // before a seeding would read it again. Nothing is seeded over it.
 TEST_F(Seeding, ReaderThatMeetsAHiveHalfCopiedSeedsNothing) {
-    const std::string good = hive_of(1);
+    const std::string good = hive_holding(1);
     const std::string half = good.substr(0, good.find("Commander 1") + 3);
     memfs::overwrite(kHive, half);
     memfs::before("stat", 2, [&] { memfs::overwrite(kHive, good); });  // the copy ends
@@ -41,7 +31,7 @@ TEST_F(Seeding, ReaderThatMeetsAHiveHalfCopiedSeedsNothing) {
 // The first run of two programs at once: the other one's key lands between
 // this reader's failed open and its seeding's commit. It is kept, and read.
 TEST_F(Seeding, KeyMadeAfterTheFailedOpenIsReadNotOverwritten) {
-    const std::string other = hive_of(2);
+    const std::string other = hive_holding(2);
     memfs::reset();
     memfs::before("flock", 1, [&] { memfs::put_file(kHive, other); });
     GameConfigSettings game = game_record(5);
