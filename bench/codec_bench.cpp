@@ -57,6 +57,7 @@
 #include "hive/format.h"
 #include "records.h"
 #include "reg_file.h"
+#include "report.h"
 #include "vantor.h"
 
 extern char** environ;
@@ -65,6 +66,10 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace hive = vantor::hive;
+using vantor::bench::median;
+
+// A time given in seconds, as people read it.
+std::string duration(double s) { return vantor::bench::duration(s * 1e9); }
 
 constexpr const char* kGame = "Software\\Wow6432Node\\QUORIX\\Game";
 constexpr const char* kKeyboard = "Software\\Wow6432Node\\QUORIX\\Keyboard";
@@ -547,28 +552,8 @@ class Collector : public benchmark::ConsoleReporter {
         std::vector<double> per;
     };
 
-    static double median(std::vector<double> times) {
-        if (times.empty()) return 0;
-        std::sort(times.begin(), times.end());
-        const std::size_t mid = times.size() / 2;
-        return times.size() % 2 == 1 ? times[mid] : (times[mid - 1] + times[mid]) / 2;
-    }
-
     std::map<std::string, Samples> samples_;
 };
-
-std::string duration(double s) {
-    const double ns = s * 1e9;
-    char text[32];
-    if (ns < 1e3) {
-        std::snprintf(text, sizeof text, "%.0f ns", ns);
-    } else if (ns < 1e6) {
-        std::snprintf(text, sizeof text, "%.1f us", ns / 1e3);
-    } else {
-        std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
-    }
-    return text;
-}
 
 void print_table(const Collector& collected, std::size_t hive_size, bool generated) {
     std::printf(

@@ -41,11 +41,14 @@
 #include <vector>
 
 #include "records.h"
+#include "report.h"
 #include "vantor.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vantor::bench::duration;
+using vantor::bench::median;
 
 // Sizes of the growth rows: values under other keys besides the two records.
 constexpr std::int64_t kOtherValues[] = {0, 10, 1000, 10000};
@@ -368,12 +371,6 @@ class Collector : public benchmark::ConsoleReporter {
         std::vector<double> floor;
     };
 
-    static double median(std::vector<double> times) {
-        std::sort(times.begin(), times.end());
-        const std::size_t mid = times.size() / 2;
-        return times.size() % 2 == 1 ? times[mid] : (times[mid - 1] + times[mid]) / 2;
-    }
-
     std::map<std::string, Samples> samples_;
 };
 
@@ -396,8 +393,8 @@ struct Row {
     const char* label;  // as printed
     const char* name;   // the benchmark's name, without its argument
     Floor floor;
-    int floor_count;  // how many reads or replaces make up the floor
-    double target;    // the highest ratio to the floor allowed, or 0 for none
+    int floor_count;      // how many reads or replaces make up the floor
+    double target;        // the highest ratio to the floor allowed, or 0 for none
     double target_large;  // the same with the most other values
 };
 
@@ -418,18 +415,6 @@ constexpr Row kRows[] = {
 
 std::string with_others(const std::string& name, std::int64_t others) {
     return name + "/others:" + std::to_string(others);
-}
-
-std::string duration(double ns) {
-    char text[32];
-    if (ns < 1e3) {
-        std::snprintf(text, sizeof text, "%.0f ns", ns);
-    } else if (ns < 1e6) {
-        std::snprintf(text, sizeof text, "%.1f us", ns / 1e3);
-    } else {
-        std::snprintf(text, sizeof text, "%.2f ms", ns / 1e6);
-    }
-    return text;
 }
 
 void print_table(const Collector& collected, const std::map<std::string, double>* wine) {
