@@ -1,5 +1,7 @@
 #include "hive/model.h"
 
+#include <cstring>
+
 #include "hive/syntax.h"
 
 namespace vantor::hive {
@@ -8,7 +10,9 @@ using syntax::lower;
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    // Names compared are mostly in the same case: fold only where bytes differ.
+    // Names compared are mostly in the same case: those are equal bytes,
+    // compared at once; otherwise fold only where bytes differ.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i] != b[i] && lower(a[i]) != lower(b[i])) return false;
     }

@@ -47,7 +47,10 @@ constexpr std::size_t kKeepAtOnce = std::size_t{256} << 10;
 
 reg::Status view_key(std::shared_ptr<const hive::Document> document, std::string_view key_path,
                      KeyView* view) {
-    view->key = document->find(wine::key_path(*document, key_path));
+    // The key path is rewritten only in Wine's files (the 32-bit view).
+    view->key = document->dialect() == hive::Dialect::kWine
+                    ? document->find(wine::key_path(*document, key_path))
+                    : document->find(key_path);
     view->dialect = document->dialect();
     view->owner = std::move(document);
     return reg::kSuccess;

@@ -289,7 +289,7 @@ Status open_key(const char* path, Access access, Key** key) noexcept {
     return guarded(kReadFault, [&]() -> Status {
         std::string_view wanted;
         if (!key_path(path, &wanted)) return kInvalidParameter;
-        const store::Hives hives = store::find_hives();
+        const store::Hives hives = store::find_hives(access == Access::kAll);
         auto opened = std::make_unique<Key>();
         Status status = read_layers(hives, wanted, opened.get(), access == Access::kAll);
         if (status != kSuccess) return status;
@@ -318,7 +318,8 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
         std::string converted;
         std::string_view found;
         bool any = false;
-        if (const Key::Staged* staged = staged_value(key, value_name(name))) {
+        const std::string_view wanted = value_name(name);
+        if (const Key::Staged* staged = staged_value(key, wanted)) {
             any = true;
             found = staged->data;
             if (key->target_wine && store::wine::is_string(staged->type)) {
@@ -330,7 +331,7 @@ Status query_value(Key* key, const char* name, void* data, std::uint32_t* size) 
         }
         for (Key::Layer& layer : key->layers) {
             if (any || layer.found.key == nullptr) continue;
-            const hive::Value* value = find_value(layer, value_name(name));
+            const hive::Value* value = find_value(layer, wanted);
             if (value == nullptr) continue;
             any = true;
             found = value->data;

@@ -46,9 +46,7 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) noexcep
     return ::renameat(from_dir, from, to_dir, to);
 }
 
-int unlinkat(int dir, const char* name, int flags) noexcept {
-    return ::unlinkat(dir, name, flags);
-}
+int unlinkat(int dir, const char* name, int flags) noexcept { return ::unlinkat(dir, name, flags); }
 
 int fchmod(int fd, mode_t mode) noexcept { return ::fchmod(fd, mode); }
 

@@ -108,11 +108,12 @@ WriteTo write_to() noexcept {
 
 const char* default_machine_hive() noexcept { return VANTOR_DEFAULT_REGISTRY; }
 
-Hives find_hives() {
-    if (const char* single = variable("VANTOR_REGISTRY")) return {single, {}, write_to()};
+Hives find_hives(bool for_write) {
+    const WriteTo writes = for_write ? write_to() : WriteTo::kEither;
+    if (const char* single = variable("VANTOR_REGISTRY")) return {single, {}, writes};
     Hives hives{VANTOR_DEFAULT_REGISTRY, {}};
     if (::getauxval(AT_SECURE) != 0) return hives;
-    hives.write_to = write_to();
+    hives.write_to = writes;
     if (const char* user = variable("VANTOR_USER_REGISTRY")) {
         hives.user = user;
     } else if (const char* state =

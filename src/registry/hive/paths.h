@@ -43,7 +43,8 @@ struct Hives {
     WriteTo write_to = WriteTo::kEither;
 };
 
-// The hives as the environment gives them now. May throw std::bad_alloc.
-Hives find_hives();
+// The hives as the environment gives them now; where writes go only
+// `for_write` (else kEither). May throw std::bad_alloc.
+Hives find_hives(bool for_write = true);
 
 }  // namespace vantor::store
