@@ -43,6 +43,29 @@ bool is_undefined_windows1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 && character_of(byte) == byte;
 }
 
+std::string printable_utf8(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+        char escape[8];
+        if (byte == '\n' || byte == '\r' || byte == '\t') {
+            out += byte == '\n' ? "\\n" : byte == '\r' ? "\\r" : "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            out += escape;
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04X", next);
+            out += escape;
+            ++i;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
 std::string windows1252_to_utf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);

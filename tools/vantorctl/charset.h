@@ -39,4 +39,9 @@ bool from_terminal(std::string_view text, Charset charset, std::string* out, std
 // Whether windows-1252 leaves `byte` undefined (it stands for a C1 control).
 bool is_undefined_windows1252(unsigned char byte);
 
+// A UTF-8 text safe for a terminal, as messages quote what a file holds:
+// C0 controls and DEL as \n, \r, \t or \xNN, C1 controls (U+0080 to U+009F)
+// as \u0080 to \u009F; all else as it is.
+std::string printable_utf8(std::string_view utf8);
+
 }  // namespace vantorctl

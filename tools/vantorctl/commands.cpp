@@ -418,8 +418,23 @@ Json record_json(Record record, const Records& records, ReadState state,
             {"values", std::move(values)}};
 }
 
+// JSON in UTF-8, but for the C1 controls (U+0080 to U+009F, the bytes
+// windows-1252 leaves undefined), escaped as \u0080... like the C0 ones: a
+// terminal may take them as commands. Outside strings JSON holds only ASCII.
 void print_json(const Json& document, std::ostream& out) {
-    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    const std::string text = document.dump(2, ' ', false, Json::error_handler_t::replace);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (static_cast<unsigned char>(text[i]) == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", next);
+            out << escape;
+            ++i;
+        } else {
+            out << text[i];
+        }
+    }
+    out << "\n";
 }
 
 // After a write of the values `written` (whose new values `records` holds)
@@ -998,15 +1013,17 @@ std::vector<Assignment> edited_values(const std::string& text, const Records& be
     }
     std::vector<Assignment> changed;
     if (!problems->empty()) return changed;
-    for (const Assignment& assignment : parsed.assignments) {
+    for (std::size_t i = 0; i < parsed.assignments.size(); ++i) {
+        const Assignment& assignment = parsed.assignments[i];
         const Setting& field = *assignment.field;
         const bool same = field.kind == Kind::kText
                               ? get_text(before, field) == assignment.text
                               : get_number(before, field) == assignment.number;
         if (same) continue;
         if (field.kind == Kind::kKey && !is_key_code(assignment.number)) {
-            problems->push_back(file + ": \"" + field.name + "\": key code " +
-                                std::to_string(assignment.number) + " is out of range (1 to 254)");
+            problems->push_back(file + ":" + std::to_string(parsed.lines[i]) + ": \"" +
+                                field.name + "\": key code " + std::to_string(assignment.number) +
+                                " is out of range (1 to 254)");
             continue;
         }
         changed.push_back(assignment);

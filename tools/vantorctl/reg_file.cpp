@@ -395,7 +395,7 @@ class Reader {
     static constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
 
     void problem(std::size_t line, std::string message) {
-        result_->problems.push_back({line, std::move(message)});
+        result_->problems.push_back({line, printable_utf8(message)});
     }
     // A line regedit would skip or complain of: the first is reported, and
     // the rest of the file is not read.
@@ -637,7 +637,7 @@ void Reader::finish() {
                      [](const Unknown& a, const Unknown& b) { return a.line < b.line; });
     for (Unknown& unknown : unknowns_) {
         if (ignore_unknown_) {
-            result_->ignored.push_back(std::move(unknown.what));
+            result_->ignored.push_back(printable_utf8(unknown.what));
         } else {
             problem(unknown.line,
                     unknown.what + ": " + unknown.why + " (--ignore-unknown skips it)");
@@ -646,7 +646,10 @@ void Reader::finish() {
     std::stable_sort(
         result_->problems.begin(), result_->problems.end(),
         [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });
-    if (!result_->problems.empty()) result_->assignments.clear();
+    if (!result_->problems.empty()) {
+        result_->assignments.clear();
+        result_->lines.clear();
+    }
 }
 
 // A game text's bytes from a quoted string or hex(1) or hex(2) data.
@@ -702,7 +705,8 @@ void Reader::check(const Given& given) {
     std::string warning;
     if (auto assignment = check_stored_value(field, type, bytes, &why, &warning)) {
         result_->assignments.push_back(std::move(*assignment));
-        if (!warning.empty()) result_->warnings.push_back(given.what + ": " + warning);
+        result_->lines.push_back(given.line);
+        if (!warning.empty()) result_->warnings.push_back(printable_utf8(given.what + ": " + warning));
     } else {
         problem(given.line, given.what + ": " + why);
         return;
@@ -710,10 +714,10 @@ void Reader::check(const Given& given) {
     if (utf8_without_bom_ && data.quoted &&
         std::any_of(data.bytes.begin(), data.bytes.end(),
                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
-        result_->warnings.push_back(
+        result_->warnings.push_back(printable_utf8(
             given.what + ": read as UTF-8 (\"" + data.bytes +
             "\"); regedit reads a file without a byte-order mark as windows-1252, which gives \"" +
-            windows1252_to_utf8(data.bytes) + "\" (save it as UTF-16 for both to agree)");
+            windows1252_to_utf8(data.bytes) + "\" (save it as UTF-16 for both to agree)"));
     }
 }
 

@@ -34,6 +34,7 @@ struct ImportProblem {
 
 struct Import {
     std::vector<Assignment> assignments;  // in the file's order, each checked
+    std::vector<std::size_t> lines;       // the line each assignment was read from
     std::vector<std::string> ignored;     // keys and values skipped
     std::vector<std::string> warnings;    // values taken that the game may not expect
     std::vector<ImportProblem> problems;  // nothing may be written unless empty

@@ -36,6 +36,11 @@ bool one_file_named() {
 
 // What to do about a hive this user cannot use, by the part it plays.
 std::string use_another(const File& file) {
+    if (file.role == kUserRole && ::geteuid() == 0 && std::getenv("VANTOR_USER_REGISTRY")) {
+        // As sudo -E gives it: a user's variable, naming that user's hive.
+        return "VANTOR_USER_REGISTRY names this file: unset it for root (sudo without -E), or "
+               "use --machine";
+    }
     if (file.role == kUserRole)
         return "set VANTOR_USER_REGISTRY to a file in a folder you may write";
     if (wine_prefix()) return "run vantorctl as the user the prefix belongs to";
@@ -47,9 +52,19 @@ std::string use_another(const File& file) {
     return "run as root to change the machine's settings";
 }
 
-// What to do about a hive that does not parse.
+// What to do about a hive that does not parse: by one who may replace it
+// (write its folder), or else by them.
 std::string mend(const File& file, std::size_t line) {
     const std::string& path = file.path;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "ask the administrator to " +
+               (line != 0 ? "mend line " + std::to_string(line) + " of " + path + " or restore it"
+                          : "restore " + path) +
+               " from a backup";
+    }
     return (line != 0 ? "mend line " + std::to_string(line) + " of " + path + ", restore it"
                       : "restore " + path) +
            " from a backup, or move it aside (mv " + path + " " + path +
