@@ -1021,8 +1021,8 @@ std::vector<Assignment> edited_values(const std::string& text, const Records& be
                               : get_number(before, field) == assignment.number;
         if (same) continue;
         if (field.kind == Kind::kKey && !is_key_code(assignment.number)) {
-            problems->push_back(file + ":" + std::to_string(parsed.lines[i]) + ": \"" +
-                                field.name + "\": key code " + std::to_string(assignment.number) +
+            problems->push_back(file + ":" + std::to_string(parsed.lines[i]) + ": \"" + field.name +
+                                "\": key code " + std::to_string(assignment.number) +
                                 " is out of range (1 to 254)");
             continue;
         }

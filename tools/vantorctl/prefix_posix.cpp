@@ -285,7 +285,12 @@ std::string wine_running(std::string* next_step) {
         vantor::store::wine::server(vantor::store::find_hives().machine);
     if (server.status == vantor::reg::kSuccess) return {};
     if (server.status != vantor::reg::kSharingViolation) {
-        *next_step = "run vantorctl as the user the prefix belongs to";
+        *next_step =
+            "run vantorctl as the user the prefix belongs to; if that is you and Wine is "
+            "not running, " +
+            prefix->folder +
+            "/wineserver may name another user's folder (a prefix copied or made "
+            "with sudo): remove that file and try again";
         return "cannot tell whether Wine is running in " + prefix->folder + ": cannot read " +
                server.lock + ": " + system_reason(server.error);
     }

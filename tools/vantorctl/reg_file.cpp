@@ -706,7 +706,8 @@ void Reader::check(const Given& given) {
     if (auto assignment = check_stored_value(field, type, bytes, &why, &warning)) {
         result_->assignments.push_back(std::move(*assignment));
         result_->lines.push_back(given.line);
-        if (!warning.empty()) result_->warnings.push_back(printable_utf8(given.what + ": " + warning));
+        if (!warning.empty())
+            result_->warnings.push_back(printable_utf8(given.what + ": " + warning));
     } else {
         problem(given.line, given.what + ": " + why);
         return;

@@ -56,9 +56,18 @@ std::string use_another(const File& file) {
 // (write its folder), or else by them.
 std::string mend(const File& file, std::size_t line) {
     const std::string& path = file.path;
+    if (wine_prefix()) {
+        // The whole registry of the prefix's Windows: never to be moved aside.
+        return std::string(line != 0 ? "Wine may read what vantorctl cannot"
+                                     : "vantorctl reads a Wine registry of at most 16 MiB") +
+               "; leave " + path +
+               " as it is and change the settings from inside the prefix (vantor-setup.exe, or "
+               "wine reg add \"HKLM\\Software\\QUORIX\\Game\" ... /reg:32)";
+    }
     const std::size_t slash = path.rfind('/');
-    const std::string folder =
-        slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
     if (::access(folder.c_str(), W_OK) != 0) {
         return "ask the administrator to " +
                (line != 0 ? "mend line " + std::to_string(line) + " of " + path + " or restore it"
