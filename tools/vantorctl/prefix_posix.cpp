@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "files.h"
@@ -267,6 +268,13 @@ std::optional<WinePrefix> wine_prefix() {
     WinePrefix prefix;
     if (!file_head(hives.machine, &head) || !vantor::store::wine::head(head, &prefix.arch)) {
         return std::nullopt;
+    }
+    if (prefix.arch.empty()) {
+        // An old file without "#arch=": 64-bit when it holds the 32-bit
+        // view's key, as the library reads it.
+        std::ifstream file(hives.machine, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(file), {}};
+        if (text.find("\n[Software\\\\Wow6432Node]") != std::string::npos) prefix.arch = "win64";
     }
     const std::size_t slash = hives.machine.rfind('/');
     prefix.folder = slash == std::string::npos ? "."
