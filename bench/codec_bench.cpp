@@ -298,15 +298,14 @@ void read_floor_counter(benchmark::State& state, double floor) {
     state.counters["floor"] = benchmark::Counter(floor / static_cast<double>(state.iterations()));
 }
 
-// What a reader of a kept Document does: look the key up, copy a value.
-void cached_read(benchmark::State& state) {
-    const std::optional<hive::Document> document = hive::Document::parse(scratch().text);
+// Times `call` in each iteration and, as its floor, one read of the hive
+// file whole.
+template <typename Call>
+void against_one_read(benchmark::State& state, const Call& call) {
     double floor = 0;
     for (auto _ : state) {
         auto t0 = Clock::now();
-        const hive::StoredKey* key = document->find(kGame);
-        std::string data = key->find("User Name")->data;
-        benchmark::DoNotOptimize(data);
+        call();
         auto t1 = Clock::now();
         benchmark::DoNotOptimize(read_whole(scratch().hive));
         auto t2 = Clock::now();
@@ -314,39 +313,33 @@ void cached_read(benchmark::State& state) {
         floor += seconds(t1, t2);
     }
     read_floor_counter(state, floor);
+}
+
+// What a reader of a kept Document does: look the key up, copy a value.
+void cached_read(benchmark::State& state) {
+    const std::optional<hive::Document> document = hive::Document::parse(scratch().text);
+    against_one_read(state, [&] {
+        const hive::StoredKey* key = document->find(kGame);
+        std::string data = key->find("User Name")->data;
+        benchmark::DoNotOptimize(data);
+    });
 }
 
 // One key out of the text, everything else only checked.
 void read_one_key(benchmark::State& state) {
     const std::string& text = scratch().text;
-    double floor = 0;
-    for (auto _ : state) {
-        auto t0 = Clock::now();
+    against_one_read(state, [&] {
         std::optional<hive::StoredKey> key;
         if (!hive::read_one_key(text, kGame, &key) || !key) die("read_one_key");
-        auto t1 = Clock::now();
-        benchmark::DoNotOptimize(read_whole(scratch().hive));
-        auto t2 = Clock::now();
-        state.SetIterationTime(seconds(t0, t1));
-        floor += seconds(t1, t2);
-    }
-    read_floor_counter(state, floor);
+    });
 }
 
 void parse_document(benchmark::State& state) {
     const std::string& text = scratch().text;
-    double floor = 0;
-    for (auto _ : state) {
-        auto t0 = Clock::now();
+    against_one_read(state, [&] {
         std::optional<hive::Document> document = hive::Document::parse(text);
         if (!document) die("parse");
-        auto t1 = Clock::now();
-        benchmark::DoNotOptimize(read_whole(scratch().hive));
-        auto t2 = Clock::now();
-        state.SetIterationTime(seconds(t0, t1));
-        floor += seconds(t1, t2);
-    }
-    read_floor_counter(state, floor);
+    });
 }
 
 // The game's twelve values set to one of two records in the kept
@@ -411,17 +404,9 @@ void library_read(benchmark::State& state) {
         settled = true;
     }
     GameConfigSettings game{};
-    double floor = 0;
-    for (auto _ : state) {
-        auto t0 = Clock::now();
+    against_one_read(state, [&] {
         if (GetGameConfigSettings(&game) != 1) die("GetGameConfigSettings");
-        auto t1 = Clock::now();
-        benchmark::DoNotOptimize(read_whole(scratch().hive));
-        auto t2 = Clock::now();
-        state.SetIterationTime(seconds(t0, t1));
-        floor += seconds(t1, t2);
-    }
-    read_floor_counter(state, floor);
+    });
 }
 
 // The library's writer of all twelve game values, alternating between two
