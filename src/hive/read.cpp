@@ -23,22 +23,6 @@ constexpr std::size_t kNoRun = static_cast<std::size_t>(-1);
 
 bool is_space(char c) noexcept { return c == ' ' || c == '\t'; }
 
-// The value of each byte as a hex digit, or -1.
-constexpr auto kHexDigits = [] {
-    struct Table {
-        signed char value[256] = {};
-    } table;
-    for (int c = 0; c < 256; ++c) {
-        table.value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
-                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                                         : -1);
-    }
-    return table;
-}();
-
-int hex_digit(char c) noexcept { return kHexDigits.value[static_cast<unsigned char>(c)]; }
-
 // How many bytes from text[at] on stand for themselves in a Wine string
 // that ends at `end`: printable ASCII but the backslash and `end`. Eight
 // bytes are judged at a time where they can be: Wine's files are mostly such

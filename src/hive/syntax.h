@@ -26,6 +26,22 @@ constexpr char lower(char c) noexcept {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The value of each byte as a hex digit, or -1.
+inline constexpr auto kHexDigits = [] {
+    struct Table {
+        signed char value[256] = {};
+    } table;
+    for (int c = 0; c < 256; ++c) {
+        table.value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                         : -1);
+    }
+    return table;
+}();
+
+constexpr int hex_digit(char c) noexcept { return kHexDigits.value[static_cast<unsigned char>(c)]; }
+
 // Hashing and comparing key paths in any case, as the registry matches them.
 struct FoldedHash {
     std::size_t operator()(std::string_view text) const noexcept {

@@ -195,10 +195,6 @@ std::u16string units_of(std::string_view utf8) {
     return units;
 }
 
-bool is_hex_digit(char16_t c) noexcept {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 // Writes UTF-16 text as Wine does: characters above 127 as \x and hex
 // digits (four when a hex digit follows), controls as C escapes or octal
 // (three digits when an octal digit follows), a NUL that ends the text not
@@ -210,7 +206,8 @@ void write_units(std::u16string_view units, char a, char b, std::string* out) {
         const char16_t c = units[i];
         const bool more = i + 1 < units.size();
         if (c > 127) {
-            const bool digit_next = more && units[i + 1] < 128 && is_hex_digit(units[i + 1]);
+            const bool digit_next =
+                more && units[i + 1] < 128 && hex_digit(static_cast<char>(units[i + 1])) >= 0;
             std::snprintf(buffer, sizeof buffer, digit_next ? "\\x%04x" : "\\x%x",
                           static_cast<unsigned>(c));
             out->append(buffer);
